@@ -1,0 +1,222 @@
+// The platform's default services: heap, movable blocks and POSIX files, shared by
+// every backend; and the one pointer to the platform in use.
+#include "platform/platform.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace velkar {
+
+namespace {
+
+Platform* current = nullptr;
+
+constexpr std::uint32_t kBlockMagic = 0x564b4c42;  // "VKLB"
+
+}  // namespace
+
+// A movable block: this header, then the bytes. The header is padded so the
+// bytes keep the alignment malloc gives.
+struct MemBlock {
+  std::size_t size;
+  std::uint32_t magic;
+  std::int32_t locks;
+  alignas(std::max_align_t) unsigned char bytes[1];
+};
+
+struct PlatformFile {
+  int fd;
+};
+
+Platform::~Platform() = default;
+
+Platform* CurrentPlatform() { return current; }
+void SetCurrentPlatform(Platform* platform) { current = platform; }
+
+void* Platform::HeapAlloc(std::size_t size) { return std::malloc(size == 0 ? 1 : size); }
+
+void Platform::HeapFree(void* p) { std::free(p); }
+
+MemHandle Platform::GlobalAlloc(std::size_t size) {
+  constexpr std::size_t header = offsetof(MemBlock, bytes);
+  if (size > SIZE_MAX - header - 1) return nullptr;
+  void* raw = std::calloc(1, header + size + 1);
+  if (raw == nullptr) return nullptr;
+  auto* block = static_cast<MemBlock*>(raw);
+  block->size = size;
+  block->magic = kBlockMagic;
+  block->locks = 0;
+  ++liveBlocks_;
+  return block;
+}
+
+void* Platform::GlobalLock(MemHandle block) {
+  if (block == nullptr || block->magic != kBlockMagic) return nullptr;
+  ++block->locks;
+  return block->bytes;
+}
+
+void Platform::GlobalUnlock(MemHandle block) {
+  if (block != nullptr && block->magic == kBlockMagic && block->locks > 0) --block->locks;
+}
+
+void Platform::GlobalFree(MemHandle block) { FreeBlockStorage(block); }
+
+void Platform::FreeBlockStorage(MemHandle block) {
+  if (block == nullptr || block->magic != kBlockMagic) return;
+  block->magic = 0;
+  std::free(block);
+  --liveBlocks_;
+}
+
+MemHandle Platform::GlobalHandle(const void* lockedAddress) {
+  if (lockedAddress == nullptr) return nullptr;
+  auto* bytes = static_cast<const unsigned char*>(lockedAddress);
+  auto* block = reinterpret_cast<MemBlock*>(
+      const_cast<unsigned char*>(bytes - offsetof(MemBlock, bytes)));
+  return block->magic == kBlockMagic ? block : nullptr;
+}
+
+std::size_t Platform::GlobalSize(MemHandle block) {
+  return block != nullptr && block->magic == kBlockMagic ? block->size : 0;
+}
+
+bool Platform::StringsEqual(const char* a, const char* b, bool ignoreCase) {
+  if (!ignoreCase) return std::strcmp(a, b) == 0;
+  for (;; ++a, ++b) {
+    unsigned char x = static_cast<unsigned char>(*a);
+    unsigned char y = static_cast<unsigned char>(*b);
+    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 0x20);
+    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 0x20);
+    if (x != y) return false;
+    if (x == 0) return true;
+  }
+}
+
+int Platform::QueryFile(const char* name, FileInfo* info) {
+  struct stat st {};
+  if (::stat(name, &st) != 0) return -1;
+  info->size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+  info->mode = st.st_mode & 07777;
+  info->isRegular = S_ISREG(st.st_mode);
+  info->isDirectory = S_ISDIR(st.st_mode);
+  return 0;
+}
+
+namespace {
+
+PlatformFile* WrapFd(int fd) {
+  if (fd < 0) return nullptr;
+  auto* file = new (std::nothrow) PlatformFile{fd};
+  if (file == nullptr) ::close(fd);
+  return file;
+}
+
+}  // namespace
+
+PlatformFile* Platform::OpenFileRead(const char* name) {
+  // O_NONBLOCK keeps a FIFO without a writer from hanging the open; it is
+  // cleared at once so that reads wait for data as usual.
+  int fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd >= 0) {
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  }
+  return WrapFd(fd);
+}
+
+std::uint64_t Platform::ReadFile(PlatformFile* file, void* buffer, std::uint64_t size) {
+  auto* out = static_cast<unsigned char*>(buffer);
+  std::uint64_t done = 0;
+  while (done < size) {
+    std::uint64_t chunk = size - done;
+    if (chunk > (1u << 30)) chunk = 1u << 30;
+    ssize_t got = ::read(file->fd, out + done, static_cast<std::size_t>(chunk));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<std::uint64_t>(got);
+  }
+  return done;
+}
+
+PlatformFile* Platform::OpenFileWrite(const char* name) {
+  return WrapFd(::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+}
+
+PlatformFile* Platform::CreateTempFileBeside(const char* target, std::string* tempName) {
+  std::string path(target);
+  std::string::size_type slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  // Keep the name short enough for any file system; the directory part is what
+  // places the file beside its target.
+  if (base.size() > 100) base.resize(100);
+  std::string pattern = dir + "." + base + ".velkar-XXXXXX";
+  int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  *tempName = pattern;
+  return WrapFd(fd);
+}
+
+std::uint64_t Platform::WriteFile(PlatformFile* file, const void* data, std::uint64_t size) {
+  auto* in = static_cast<const unsigned char*>(data);
+  std::uint64_t done = 0;
+  while (done < size) {
+    std::uint64_t chunk = size - done;
+    if (chunk > (1u << 30)) chunk = 1u << 30;
+    ssize_t put = ::write(file->fd, in + done, static_cast<std::size_t>(chunk));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) break;
+    done += static_cast<std::uint64_t>(put);
+  }
+  return done;
+}
+
+int Platform::FlushFile(PlatformFile* file) {
+  if (::fsync(file->fd) == 0) return 0;
+  // Devices, pipes and some file systems cannot be synced; that is no failure.
+  return errno == EINVAL || errno == EROFS || errno == ENOTSUP ? 0 : -1;
+}
+
+int Platform::CloseFile(PlatformFile* file) {
+  if (file == nullptr) return -1;
+  int rc = ::close(file->fd);
+  delete file;
+  return rc == 0 || errno == EINTR ? 0 : -1;
+}
+
+int Platform::RenameFile(const char* from, const char* to) {
+  return ::rename(from, to) == 0 ? 0 : -1;
+}
+
+int Platform::RemoveFile(const char* name) { return ::unlink(name) == 0 ? 0 : -1; }
+
+int Platform::SetFileMode(const char* name, unsigned mode) {
+  return ::chmod(name, static_cast<mode_t>(mode)) == 0 ? 0 : -1;
+}
+
+std::string Platform::ResolveLinks(const char* name) {
+  std::string path(name);
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
+    ssize_t len = ::readlink(path.c_str(), target.data(), target.size());
+    if (len < 0 || static_cast<std::size_t>(len) >= target.size()) return path;
+    target.resize(static_cast<std::size_t>(len));
+    if (!target.empty() && target[0] != '/') {
+      std::string::size_type slash = path.rfind('/');
+      if (slash != std::string::npos) target = path.substr(0, slash + 1) + target;
+    }
+    path = target;
+  }
+  return path;
+}
+
+}  // namespace velkar

@@ -1,0 +1,145 @@
+// The seam between VELKAR and the services of the desktop it runs on: message
+// boxes, the clipboard, movable memory blocks, files, file dialogs, help and cursors.
+// Plain C++ with no Qt in it; the engine includes only this header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace velkar {
+
+// An opaque window token. The engine only stores and passes it on; the desktop
+// backend knows what it stands for.
+using WindowHandle = void*;
+
+// Message box styles: one OK button, with or without the error icon.
+enum : unsigned {
+  kBoxOk = 0x00,
+  kBoxIconError = 0x10,
+};
+
+// A movable memory block. Only the platform knows its layout.
+struct MemBlock;
+using MemHandle = MemBlock*;
+
+// An open file of the platform's.
+struct PlatformFile;
+
+// What a status query tells about a name (symbolic links followed).
+struct FileInfo {
+  std::uint64_t size = 0;  // bytes, for a regular file
+  unsigned mode = 0;       // permission bits (07777)
+  bool isRegular = false;
+  bool isDirectory = false;
+};
+
+// Options of the file dialogs, named after the Windows flags they stand for.
+enum : unsigned {
+  kDlgPathMustExist = 0x01,
+  kDlgFileMustExist = 0x02,
+  kDlgOverwritePrompt = 0x04,
+  kDlgHideReadOnly = 0x08,
+  kDlgNoReadOnlyReturn = 0x10,
+};
+
+struct FileDialogRequest {
+  bool save = false;        // a save dialog, else an open dialog
+  unsigned options = 0;     // kDlg* bits
+  std::string filter;       // "description|patterns|description|patterns", Windows style
+  std::string initialName;  // the name offered when the dialog opens (bytes)
+};
+
+// Help commands, with the values WinHelp gave them.
+enum : unsigned {
+  kHelpContents = 0x0003,
+  kHelpPartialKey = 0x0105,
+};
+
+// The services. Memory blocks, heap and files have working defaults over the C
+// library and POSIX (platform.cpp); a backend overrides what it provides itself and
+// the fake overrides everything it can make fail.
+class Platform {
+ public:
+  virtual ~Platform();
+
+  // Message box owned by `owner`; returns when the user has closed it.
+  virtual void ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
+                              unsigned style) = 0;
+
+  // Heap memory for the engine's buffers; nullptr when there is none.
+  virtual void* HeapAlloc(std::size_t size);
+  virtual void HeapFree(void* p);
+
+  // Movable blocks: allocated zero-filled; nullptr on failure. A block the
+  // clipboard accepted belongs to the clipboard and is freed by it.
+  virtual MemHandle GlobalAlloc(std::size_t size);
+  virtual void* GlobalLock(MemHandle block);  // nullptr on failure
+  virtual void GlobalUnlock(MemHandle block);
+  virtual void GlobalFree(MemHandle block);
+  virtual MemHandle GlobalHandle(const void* lockedAddress);
+  virtual std::size_t GlobalSize(MemHandle block);
+  // Blocks allocated and not yet freed (by the engine or the clipboard).
+  std::int64_t LiveBlocks() const { return liveBlocks_; }
+
+  // Clipboard, text only. Open fails where there is no clipboard.
+  virtual bool OpenClipboard(WindowHandle owner) = 0;
+  // The clipboard's text as a NUL-terminated block it owns, or nullptr when it holds
+  // no text. The block stays valid until the clipboard is closed.
+  virtual MemHandle GetClipboardText() = 0;
+  virtual bool EmptyClipboard() = 0;
+  // Hands a block of NUL-terminated text to the clipboard; on success the
+  // clipboard owns it.
+  virtual bool SetClipboardText(MemHandle block) = 0;
+  virtual void CloseClipboard() = 0;
+
+  // Whole-string equality for the duplicate filter: exact, or with ASCII letter
+  // case ignored.
+  virtual bool StringsEqual(const char* a, const char* b, bool ignoreCase);
+
+  // Files, by byte-string name. Results: 0 / -1, a file or nullptr, byte counts.
+  virtual int QueryFile(const char* name, FileInfo* info);
+  virtual PlatformFile* OpenFileRead(const char* name);
+  // Reads up to `size` bytes, retrying short reads; returns the number read.
+  virtual std::uint64_t ReadFile(PlatformFile* file, void* buffer, std::uint64_t size);
+  // Creates or truncates `name` for writing.
+  virtual PlatformFile* OpenFileWrite(const char* name);
+  // Creates a new, empty file in the directory of `target`; its name in *tempName.
+  virtual PlatformFile* CreateTempFileBeside(const char* target, std::string* tempName);
+  // Writes up to `size` bytes, retrying short writes; returns the number written.
+  virtual std::uint64_t WriteFile(PlatformFile* file, const void* data, std::uint64_t size);
+  // Pushes what was written to the storage; -1 when that fails.
+  virtual int FlushFile(PlatformFile* file);
+  // Closes the file; -1 when the close reports a failure (the file is closed anyway).
+  virtual int CloseFile(PlatformFile* file);
+  virtual int RenameFile(const char* from, const char* to);
+  virtual int RemoveFile(const char* name);
+  virtual int SetFileMode(const char* name, unsigned mode);
+  // The name a symbolic link leads to, followed to its end; the name itself when
+  // it is no link.
+  virtual std::string ResolveLinks(const char* name);
+
+  // File dialog; true and the chosen name when the user confirms.
+  virtual bool ShowFileDialog(WindowHandle owner, const FileDialogRequest& request,
+                              std::string* chosen) = 0;
+
+  // Help on `helpFile` with a command and its keyword data.
+  virtual void ShowHelp(WindowHandle owner, const char* helpFile, unsigned command,
+                        const char* data) = 0;
+
+  // The application-wide wait cursor: on sets it, off restores the default cursor.
+  virtual void SetWaitCursor(bool on) = 0;
+
+ protected:
+  // Block bookkeeping for backends that free clipboard-owned blocks themselves.
+  void FreeBlockStorage(MemHandle block);
+
+ private:
+  std::int64_t liveBlocks_ = 0;
+};
+
+// The platform the program runs on; set once by main() or by each test.
+Platform* CurrentPlatform();
+void SetCurrentPlatform(Platform* platform);
+
+}  // namespace velkar

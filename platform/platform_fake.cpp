@@ -1,0 +1,220 @@
+// Test double of the platform: in-memory clipboard and scripted dialogs over the
+// default blocks and files, with a log of every call and injectable failures.
+#include "platform/platform_fake.h"
+
+#include <cstring>
+
+namespace velkar {
+
+FakePlatform::FakePlatform() = default;
+
+FakePlatform::~FakePlatform() { DropClipboardBlocks(); }
+
+void FakePlatform::FailAt(Step step, int nth) {
+  int i = static_cast<int>(step);
+  failOnce_[i] = calls_[i] + nth;
+}
+
+void FakePlatform::FailFrom(Step step, int nth) {
+  int i = static_cast<int>(step);
+  failFrom_[i] = calls_[i] + nth;
+}
+
+bool FakePlatform::Fails(Step step) {
+  int i = static_cast<int>(step);
+  int n = ++calls_[i];
+  return n == failOnce_[i] || (failFrom_[i] != 0 && n >= failFrom_[i]);
+}
+
+int FakePlatform::ClipboardBlocks() const {
+  return (handedOut_ != nullptr ? 1 : 0) + (accepted_ != nullptr ? 1 : 0);
+}
+
+void FakePlatform::DropClipboardBlocks() {
+  if (handedOut_ != nullptr) FreeBlockStorage(handedOut_);
+  if (accepted_ != nullptr) FreeBlockStorage(accepted_);
+  handedOut_ = nullptr;
+  accepted_ = nullptr;
+}
+
+void FakePlatform::ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
+                                  unsigned style) {
+  Box box{owner, text, caption, style, clipboardOpen};
+  log.push_back(std::string("Box:") + caption);
+  boxes.push_back(box);
+  if (onBox) onBox(box);
+}
+
+void* FakePlatform::HeapAlloc(std::size_t size) {
+  log.emplace_back("HeapAlloc");
+  if (Fails(Step::HeapAlloc)) return nullptr;
+  void* p = Platform::HeapAlloc(size);
+  if (p != nullptr) ++liveHeap_;
+  return p;
+}
+
+void FakePlatform::HeapFree(void* p) {
+  log.emplace_back("HeapFree");
+  if (p != nullptr) --liveHeap_;
+  Platform::HeapFree(p);
+}
+
+MemHandle FakePlatform::GlobalAlloc(std::size_t size) {
+  log.emplace_back("GlobalAlloc");
+  if (Fails(Step::GlobalAlloc)) return nullptr;
+  return Platform::GlobalAlloc(size);
+}
+
+void* FakePlatform::GlobalLock(MemHandle block) {
+  log.emplace_back("GlobalLock");
+  if (block != nullptr && block == handedOut_) {
+    if (Fails(Step::ClipLock)) return nullptr;
+  } else if (Fails(Step::GlobalLock)) {
+    return nullptr;
+  }
+  return Platform::GlobalLock(block);
+}
+
+void FakePlatform::GlobalUnlock(MemHandle block) {
+  log.emplace_back("GlobalUnlock");
+  Platform::GlobalUnlock(block);
+}
+
+void FakePlatform::GlobalFree(MemHandle block) {
+  log.emplace_back("GlobalFree");
+  Platform::GlobalFree(block);
+}
+
+bool FakePlatform::OpenClipboard(WindowHandle) {
+  log.emplace_back("OpenClipboard");
+  if (!clipboardExists || clipboardOpen || Fails(Step::ClipOpen)) return false;
+  clipboardOpen = true;
+  return true;
+}
+
+MemHandle FakePlatform::GetClipboardText() {
+  log.emplace_back("GetClipboardText");
+  if (!clipboardOpen || Fails(Step::ClipGet) || !clipboardText) return nullptr;
+  if (handedOut_ == nullptr) {
+    // Like CF_TEXT: the text up to its first NUL, NUL-terminated.
+    std::size_t len = std::strlen(clipboardText->c_str());
+    handedOut_ = Platform::GlobalAlloc(len + 1);
+    if (handedOut_ == nullptr) return nullptr;
+    std::memcpy(Platform::GlobalLock(handedOut_), clipboardText->data(), len);
+    Platform::GlobalUnlock(handedOut_);
+  }
+  return handedOut_;
+}
+
+bool FakePlatform::EmptyClipboard() {
+  log.emplace_back("EmptyClipboard");
+  if (!clipboardOpen || Fails(Step::ClipEmpty)) return false;
+  clipboardText.reset();
+  DropClipboardBlocks();
+  return true;
+}
+
+bool FakePlatform::SetClipboardText(MemHandle block) {
+  log.emplace_back("SetClipboardText");
+  if (!clipboardOpen || block == nullptr || Fails(Step::ClipSet)) return false;
+  if (accepted_ != nullptr) FreeBlockStorage(accepted_);
+  accepted_ = block;
+  // The text is read when the clipboard is asked for it; keep a copy now, since the
+  // block is the clipboard's from here on.
+  const char* bytes = static_cast<const char*>(Platform::GlobalLock(block));
+  std::size_t size = GlobalSize(block);
+  const void* nul = std::memchr(bytes, 0, size);
+  clipboardText = std::string(bytes, nul != nullptr ? static_cast<const char*>(nul) - bytes : size);
+  Platform::GlobalUnlock(block);
+  return true;
+}
+
+void FakePlatform::CloseClipboard() {
+  log.emplace_back("CloseClipboard");
+  clipboardOpen = false;
+  if (handedOut_ != nullptr) {
+    FreeBlockStorage(handedOut_);
+    handedOut_ = nullptr;
+  }
+}
+
+int FakePlatform::QueryFile(const char* name, FileInfo* info) {
+  log.emplace_back("QueryFile");
+  if (Fails(Step::QueryFile)) return -1;
+  return Platform::QueryFile(name, info);
+}
+
+PlatformFile* FakePlatform::OpenFileRead(const char* name) {
+  log.emplace_back("OpenFileRead");
+  if (Fails(Step::OpenRead)) return nullptr;
+  return Platform::OpenFileRead(name);
+}
+
+std::uint64_t FakePlatform::ReadFile(PlatformFile* file, void* buffer, std::uint64_t size) {
+  log.emplace_back("ReadFile");
+  if (Fails(Step::Read)) return Platform::ReadFile(file, buffer, size / 2);
+  return Platform::ReadFile(file, buffer, size);
+}
+
+PlatformFile* FakePlatform::OpenFileWrite(const char* name) {
+  log.emplace_back("OpenFileWrite");
+  if (Fails(Step::OpenWrite)) return nullptr;
+  return Platform::OpenFileWrite(name);
+}
+
+PlatformFile* FakePlatform::CreateTempFileBeside(const char* target, std::string* tempName) {
+  log.emplace_back("CreateTempFileBeside");
+  if (Fails(Step::CreateTemp)) return nullptr;
+  return Platform::CreateTempFileBeside(target, tempName);
+}
+
+std::uint64_t FakePlatform::WriteFile(PlatformFile* file, const void* data, std::uint64_t size) {
+  log.emplace_back("WriteFile");
+  if (Fails(Step::Write)) return Platform::WriteFile(file, data, size / 2);
+  return Platform::WriteFile(file, data, size);
+}
+
+int FakePlatform::FlushFile(PlatformFile* file) {
+  log.emplace_back("FlushFile");
+  if (Fails(Step::Flush)) return -1;
+  return Platform::FlushFile(file);
+}
+
+int FakePlatform::CloseFile(PlatformFile* file) {
+  log.emplace_back("CloseFile");
+  int rc = Platform::CloseFile(file);
+  if (Fails(Step::Close)) return -1;
+  return rc;
+}
+
+int FakePlatform::RenameFile(const char* from, const char* to) {
+  log.emplace_back("RenameFile");
+  if (Fails(Step::Rename)) return -1;
+  return Platform::RenameFile(from, to);
+}
+
+bool FakePlatform::ShowFileDialog(WindowHandle, const FileDialogRequest& request,
+                                  std::string* chosen) {
+  log.emplace_back(request.save ? "SaveDialog" : "OpenDialog");
+  dialogRequests.push_back(request);
+  if (dialogAnswers.empty()) return false;
+  std::optional<std::string> answer = dialogAnswers.front();
+  dialogAnswers.pop_front();
+  if (!answer) return false;
+  *chosen = *answer;
+  return true;
+}
+
+void FakePlatform::ShowHelp(WindowHandle, const char* helpFile, unsigned command,
+                            const char* data) {
+  log.emplace_back("ShowHelp");
+  helpCalls.push_back({helpFile, command, data != nullptr ? data : ""});
+}
+
+void FakePlatform::SetWaitCursor(bool on) {
+  log.emplace_back(on ? "WaitCursorOn" : "WaitCursorOff");
+  waitCursor = on;
+  waitCursorLog.push_back(on);
+}
+
+}  // namespace velkar

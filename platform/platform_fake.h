@@ -1,0 +1,147 @@
+// Test double of the platform: logs every message box and service call, keeps the
+// clipboard in memory, answers dialogs as scripted and fails any step on request.
+// Files are real (tests point them into a temporary folder); failures are injected.
+#pragma once
+
+#include <array>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace velkar {
+
+class FakePlatform : public Platform {
+ public:
+  // Every step that can be made to fail. Read and Write fail short: they move
+  // half of what was asked for.
+  enum class Step {
+    HeapAlloc,
+    GlobalAlloc,
+    GlobalLock,  // locks of blocks other than the clipboard's own
+    ClipOpen,
+    ClipGet,
+    ClipLock,  // the lock of the block the clipboard handed out
+    ClipEmpty,
+    ClipSet,
+    QueryFile,
+    OpenRead,
+    Read,
+    OpenWrite,
+    CreateTemp,
+    Write,
+    Flush,
+    Close,
+    Rename,
+    kCount
+  };
+
+  struct Box {
+    WindowHandle owner;
+    std::string text;
+    std::string caption;
+    unsigned style;
+    bool clipboardOpen;  // whether the clipboard was open while the box showed
+  };
+
+  FakePlatform();
+  ~FakePlatform() override;
+
+  // Makes the nth call (1-based, counted from now) of `step` fail.
+  void FailAt(Step step, int nth = 1);
+  // Makes every call of `step` from the nth on fail.
+  void FailFrom(Step step, int nth = 1);
+  int Calls(Step step) const { return calls_[static_cast<int>(step)]; }
+
+  // What was shown and called, in order. Calls are logged by name
+  // ("HeapFree", "GlobalFree", "CloseClipboard", "Box:VELKAR-ERROR", ...).
+  std::vector<Box> boxes;
+  std::vector<std::string> log;
+  std::function<void(const Box&)> onBox;  // runs while a box is "open"
+
+  // The clipboard: its text (nullopt: no text), open state and counts.
+  std::optional<std::string> clipboardText;
+  bool clipboardOpen = false;
+  bool clipboardExists = true;  // false: no clipboard at all
+  // Blocks held by the clipboard (its text handed out, or a block it accepted).
+  int ClipboardBlocks() const;
+  // Blocks the engine (or a test) allocated and has not released.
+  std::int64_t EngineBlocks() const { return LiveBlocks() - ClipboardBlocks(); }
+  std::int64_t LiveHeap() const { return liveHeap_; }
+
+  // Dialogs: each showing takes the next scripted answer (nullopt: cancelled;
+  // no answer left: cancelled) and logs the request.
+  std::deque<std::optional<std::string>> dialogAnswers;
+  std::vector<FileDialogRequest> dialogRequests;
+
+  struct HelpCall {
+    std::string file;
+    unsigned command;
+    std::string data;
+  };
+  std::vector<HelpCall> helpCalls;
+
+  bool waitCursor = false;
+  std::vector<bool> waitCursorLog;
+
+  void ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
+                      unsigned style) override;
+  void* HeapAlloc(std::size_t size) override;
+  void HeapFree(void* p) override;
+  MemHandle GlobalAlloc(std::size_t size) override;
+  void* GlobalLock(MemHandle block) override;
+  void GlobalUnlock(MemHandle block) override;
+  void GlobalFree(MemHandle block) override;
+  bool OpenClipboard(WindowHandle owner) override;
+  MemHandle GetClipboardText() override;
+  bool EmptyClipboard() override;
+  bool SetClipboardText(MemHandle block) override;
+  void CloseClipboard() override;
+  int QueryFile(const char* name, FileInfo* info) override;
+  PlatformFile* OpenFileRead(const char* name) override;
+  std::uint64_t ReadFile(PlatformFile* file, void* buffer, std::uint64_t size) override;
+  PlatformFile* OpenFileWrite(const char* name) override;
+  PlatformFile* CreateTempFileBeside(const char* target, std::string* tempName) override;
+  std::uint64_t WriteFile(PlatformFile* file, const void* data, std::uint64_t size) override;
+  int FlushFile(PlatformFile* file) override;
+  int CloseFile(PlatformFile* file) override;
+  int RenameFile(const char* from, const char* to) override;
+  bool ShowFileDialog(WindowHandle owner, const FileDialogRequest& request,
+                      std::string* chosen) override;
+  void ShowHelp(WindowHandle owner, const char* helpFile, unsigned command,
+                const char* data) override;
+  void SetWaitCursor(bool on) override;
+
+ private:
+  // Counts a call of `step` and tells whether it is to fail.
+  bool Fails(Step step);
+  void DropClipboardBlocks();
+
+  static constexpr int kSteps = static_cast<int>(Step::kCount);
+  std::array<int, kSteps> calls_{};
+  std::array<int, kSteps> failOnce_{};  // call number that fails once, 0: none
+  std::array<int, kSteps> failFrom_{};  // first call number of a lasting failure, 0: none
+  MemHandle handedOut_ = nullptr;       // the text block GetClipboardText gave
+  MemHandle accepted_ = nullptr;        // the block SetClipboardText took
+  std::int64_t liveHeap_ = 0;
+};
+
+// Installs a fresh fake as the current platform for the lifetime of the object.
+class ScopedFakePlatform {
+ public:
+  ScopedFakePlatform() : previous_(CurrentPlatform()) { SetCurrentPlatform(&fake_); }
+  ~ScopedFakePlatform() { SetCurrentPlatform(previous_); }
+  ScopedFakePlatform(const ScopedFakePlatform&) = delete;
+  ScopedFakePlatform& operator=(const ScopedFakePlatform&) = delete;
+  FakePlatform* operator->() { return &fake_; }
+  FakePlatform& operator*() { return fake_; }
+
+ private:
+  FakePlatform fake_;
+  Platform* previous_;
+};
+
+}  // namespace velkar

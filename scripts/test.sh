@@ -1,0 +1,20 @@
+#!/bin/sh
+# Sets up the machine, builds VELKAR and runs every test: the normal build, then
+# the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+export QT_QPA_PLATFORM=offscreen
+export LC_ALL=C.UTF-8
+
+scripts/build.sh build
+ctest --test-dir build --output-on-failure -j 2
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp"
+scripts/build.sh build-sanitize -DVELKAR_SANITIZE=ON -DVELKAR_BENCH=OFF
+ctest --test-dir build-sanitize --output-on-failure -j 2 -LE nosan
+
+echo "test: all suites passed"
