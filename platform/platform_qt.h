@@ -1,0 +1,65 @@
+// The desktop backend of the platform seam, on Qt Widgets: message boxes, the
+// clipboard (its Unicode text as UTF-8 bytes, lossless), file dialogs and cursors.
+// Blocks, heap and files are the seam's defaults.
+#pragma once
+
+#include <QStringList>
+#include <functional>
+#include <string_view>
+
+#include "platform/platform.h"
+
+class QWidget;
+
+namespace velkar {
+
+class QtPlatform : public Platform {
+ public:
+  QtPlatform();
+  ~QtPlatform() override;
+
+  // Application-modal box with no visible parent: the caption and text as given,
+  // one OK button, the error icon only with kBoxIconError.
+  void ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
+                      unsigned style) override;
+
+  bool OpenClipboard(WindowHandle owner) override;
+  MemHandle GetClipboardText() override;
+  bool EmptyClipboard() override;
+  bool SetClipboardText(MemHandle block) override;
+  void CloseClipboard() override;
+
+  // Qt's own (non-native) file dialog, parented to `owner` when it is a widget.
+  bool ShowFileDialog(WindowHandle owner, const FileDialogRequest& request,
+                      std::string* chosen) override;
+
+  // Hands the request to `helpViewer`; nothing happens while none is set.
+  void ShowHelp(WindowHandle owner, const char* helpFile, unsigned command,
+                const char* data) override;
+  std::function<void(WindowHandle owner, const char* helpFile, unsigned command,
+                     const char* data)>
+      helpViewer;
+
+  // On: the wait cursor over the whole application. Off: the default cursor, with
+  // every override Qt holds removed.
+  void SetWaitCursor(bool on) override;
+
+ private:
+  bool clipboardOpen_ = false;
+  MemHandle handedOut_ = nullptr;  // the text block GetClipboardText gave out
+};
+
+// The application window: owner of the engine's boxes and of the clipboard. The
+// token is the application object; boxes owned by it have no visible parent.
+WindowHandle ApplicationWindow();
+
+// The handle of a widget, and back: nullptr when the handle is not a widget.
+WindowHandle HandleOf(QWidget* widget);
+QWidget* WidgetOf(WindowHandle handle);
+
+// "description|pattern;pattern|..." (the Windows filter form) as Qt name filters:
+// each description kept exactly, its patterns appended in a group of their own
+// ("*.*" meaning every file), for a dialog that hides the appended group.
+QStringList TranslateFilter(std::string_view filter);
+
+}  // namespace velkar
