@@ -1,0 +1,138 @@
+// TVelkarMainForm: the program's one working window and the only store of its
+// settings. Its controls are built from the form description (main_form_layout.cpp);
+// its handlers live in the file of the concern that owns them: the run request
+// (run_request.cpp), the rules that tie the controls together (control_behaviour.cpp)
+// and start-up, hint, help and About (with the application's start-up code).
+#pragma once
+
+#include <QMainWindow>
+#include <string>
+#include <vector>
+
+#include "ui/controls.h"
+#include "ui/up_down.h"
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+
+namespace velkar {
+
+class TVelkarMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  // Builds the window from its form description, hidden, and makes it a drop target.
+  explicit TVelkarMainForm(QWidget* parent = nullptr);
+  ~TVelkarMainForm() override;
+
+  // --- Controls (objectName equals the member name) ---
+  QWidget* ClientArea = nullptr;  // the 426x314 client area below the menu bar
+  TStatusLine* StatusLine = nullptr;
+  QGroupBox* SortMenu = nullptr;
+  QRadioButton* Sort_F_RadioButton = nullptr;
+  QRadioButton* Sort_R_RadioButton = nullptr;
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheet1 = nullptr;
+  QCheckBox* NotCaseSensitiveCheckBox = nullptr;
+  QCheckBox* UniqCheckBox = nullptr;
+  QWidget* TabSheet2 = nullptr;
+  TEdit* SortPosEdit = nullptr;
+  TUpDown* UpDown1 = nullptr;
+  TUpDown* UpDown2 = nullptr;
+  QCheckBox* ColumCheckBox = nullptr;
+  QCheckBox* FieldCheckBox = nullptr;
+  QCheckBox* StringCompCheckBox = nullptr;
+  QCheckBox* NumCompCheckBox = nullptr;
+  QGroupBox* InputGroupBox = nullptr;
+  QCheckBox* ClipBoardCheckBox1 = nullptr;
+  QCheckBox* FileOpenCheckBox = nullptr;
+  TBrowsePanel* FileOpenPanel = nullptr;
+  TEdit* FileOpenEdit = nullptr;
+  QGroupBox* OutputGroupBox = nullptr;
+  QCheckBox* ClipBoardCheckBox2 = nullptr;
+  QCheckBox* FileSaveCheckBox = nullptr;
+  TBrowsePanel* FileSavePanel = nullptr;
+  TEdit* FileSaveEdit = nullptr;
+  QPushButton* OKButton = nullptr;
+  QPushButton* CancelButton = nullptr;
+
+  // --- Menu ---
+  QMenuBar* MainMenu = nullptr;
+  QMenu* FileMenu = nullptr;
+  QAction* FileOpenItem = nullptr;
+  QAction* N1 = nullptr;
+  QAction* FileExitItem = nullptr;
+  QMenu* HelpMenu = nullptr;
+  QAction* HelpContentsItem = nullptr;
+  QAction* HelpSearchItem = nullptr;
+  QAction* N3 = nullptr;
+  QAction* HelpAboutItem = nullptr;
+
+  // --- Dialogs ---
+  TFileDialog OpenDialog;  // shared by FileOpenPanel and File > Open
+  TFileDialog SaveDialog;
+
+  // --- Run request (run_request.cpp) ---
+  void OKButtonClick(QObject* Sender);
+  void ExecuteSort();
+  bool RunInProgress() const { return running_; }
+
+  // --- Control behaviour (control_behaviour.cpp) ---
+  void ClipBoardCheckBox1Click(QObject* Sender);
+  void FileOpenCheckBoxClick(QObject* Sender);
+  void ClipBoardCheckBox2Click(QObject* Sender);
+  void FileSaveCheckBoxClick(QObject* Sender);
+  void ColumCheckBoxClick(QObject* Sender);
+  void FieldCheckBoxClick(QObject* Sender);
+  void StringCompCheckBoxClick(QObject* Sender);
+  void NumCompCheckBoxClick(QObject* Sender);
+  void FileOpen(QObject* Sender);
+  void FileOpen2(QObject* Sender);
+  void FileSaveAs(QObject* Sender);
+  void SortPosEditChange(QObject* Sender);
+  void UpDown1Click(QObject* Sender, TUpDown::Direction Button);
+  void UpDown2Click(QObject* Sender, TUpDown::Direction Button);
+  // Takes the first of the dropped files; `clientPoint` is in ClientArea coordinates.
+  void FilesDropped(const std::vector<std::string>& names, QPoint clientPoint);
+  // The direct child of the client area under `clientPoint`, or nullptr.
+  QWidget* ChildWindowFromPoint(QPoint clientPoint) const;
+
+  // --- Closing ---
+  void FileExit(QObject* Sender);
+  void CancelButtonClick(QObject* Sender);
+  // Esc closes the window; it arrives here only while the window itself has the focus.
+  void FormKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
+
+  // --- Start-up, hint, help and About: defined with the application's start-up
+  // code, which also connects HelpContentsItem, HelpSearchItem and HelpAboutItem ---
+  void FormCreate(QObject* Sender);
+  void ParseCommandLine();
+  void ShowHint(QObject* Sender);
+  void HelpContents(QObject* Sender);
+  void HelpSearch(QObject* Sender);
+  void HelpAbout(QObject* Sender);
+
+ protected:
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void BuildFromDescription();  // main_form_layout.cpp
+  void ConnectHandlers();       // control_behaviour.cpp
+  void FocusFirstTabStop();
+
+  bool running_ = false;     // a run request is in progress
+  bool shownOnce_ = false;   // centred on the first showing only
+  std::vector<QWidget*> tabChain_;  // the tab stops in tab order
+};
+
+}  // namespace velkar

@@ -1,0 +1,363 @@
+// The main window's form description, held as tables: the window itself, every
+// control (kind, parent, caption, geometry, tab order, initial state), the menu and
+// the two file dialogs; and the construction that turns the tables into widgets.
+#include <QApplication>
+#include <QCheckBox>
+#include <QFont>
+#include <QGroupBox>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <map>
+
+#include "ui/main_form.h"
+
+namespace velkar {
+
+namespace {
+
+// --- The window ---
+constexpr const char* kFormName = "VelkarMainForm";
+constexpr const char* kFormCaption = "VELKAR";
+constexpr int kClientWidth = 426;
+constexpr int kClientHeight = 314;
+constexpr const char* kFontFace = "ＭＳ Ｐゴシック";
+constexpr int kFontPixels = 12;
+// The face Linux has in place of the Windows one.
+constexpr const char* kFontSubstitute = "IPAPGothic";
+// The system scroll-bar colour, SortMenu's background.
+constexpr QRgb kScrollBarColour = qRgb(200, 200, 200);
+
+enum class Kind { StatusBar, Frame, Radio, PageControl, Page, CheckBox, Edit, UpDown, GroupBox, Panel, Button };
+
+// Initial state flags.
+enum : unsigned { kChecked = 1, kHidden = 2 };
+
+constexpr int kNoTab = -1;
+
+struct ControlSpec {
+  const char* name;
+  Kind kind;
+  const char* parent;  // nullptr: the window
+  const char* caption;
+  int left, top, width, height;
+  int tabOrder;  // within the parent; kNoTab: takes no part
+  bool tabStop;  // false: holds its place but is never reached by Tab
+  unsigned state;
+  std::size_t maxBytes = 0;     // edits: the user's typing limit, 0 none
+  int rangeMin = 0, rangeMax = 0, position = 0, increment = 0;  // up-downs
+  const char* buddy = nullptr;  // up-downs
+};
+
+// clang-format off
+const ControlSpec kControls[] = {
+  // name                        kind               parent            caption                       L    T    W    H  tab    stop   state
+  {"StatusLine",                 Kind::StatusBar,   nullptr,          "テキストソートユーティリティ",  0, 291, 426,  23, kNoTab, false, 0},
+  {"SortMenu",                   Kind::Frame,       nullptr,          "ソート順指定",                 16,   8, 169,  89, 1,      false, 0},
+  {"Sort_F_RadioButton",         Kind::Radio,       nullptr,          "昇順ソート",                   32,  32, 113,  17, 2,      true,  kChecked},
+  {"Sort_R_RadioButton",         Kind::Radio,       nullptr,          "降順ソート",                   32,  64, 121,  17, 3,      true,  0},
+  {"PageControl1",               Kind::PageControl, nullptr,          "",                           208,   8, 201,  89, 4,      true,  0},
+  {"TabSheet1",                  Kind::Page,        "PageControl1",   "ソートオプション",              0,   0,   0,   0, 0,      false, 0},
+  {"NotCaseSensitiveCheckBox",   Kind::CheckBox,    "TabSheet1",      "英大文字小文字同一視",           8,   8, 145,  17, 0,      true,  0},
+  {"UniqCheckBox",               Kind::CheckBox,    "TabSheet1",      "重複行削除",                    8,  32,  97,  17, 1,      true,  0},
+  {"TabSheet2",                  Kind::Page,        "PageControl1",   "ソートキー",                    0,   0,   0,   0, 1,      false, 0},
+  {"SortPosEdit",                Kind::Edit,        "TabSheet2",      "1",                           16,   8,  41,  20, 0,      true,  0, 5},
+  {"UpDown1",                    Kind::UpDown,      "TabSheet2",      "",                            57,   8,  15,  20, 1,      false, 0, 0, 1, 1024, 1,  1, "SortPosEdit"},
+  {"UpDown2",                    Kind::UpDown,      "TabSheet2",      "",                            72,   8,  16,  20, 2,      false, 0, 0, 1, 1024, 1, 10},
+  {"ColumCheckBox",              Kind::CheckBox,    "TabSheet2",      "バイト（桁）",                  16,  40,  81,  17, 3,      true,  kChecked},
+  {"FieldCheckBox",              Kind::CheckBox,    "TabSheet2",      "フィールド",                   104,  40,  73,  17, 4,      true,  0},
+  {"StringCompCheckBox",         Kind::CheckBox,    "TabSheet2",      "文字列",                        96,   0,  97,  17, 5,      true,  kChecked},
+  {"NumCompCheckBox",            Kind::CheckBox,    "TabSheet2",      "数値",                          96,  16,  97,  17, 6,      true,  0},
+  {"InputGroupBox",              Kind::GroupBox,    nullptr,          "ソート対象",                    16, 104, 393,  73, 5,      true,  0},
+  {"ClipBoardCheckBox1",         Kind::CheckBox,    "InputGroupBox",  "クリップボード",                16,  16,  97,  17, 0,      true,  kChecked},
+  {"FileOpenCheckBox",           Kind::CheckBox,    "InputGroupBox",  "ファイル",                     128,  16,  57,  17, 1,      true,  0},
+  {"FileOpenPanel",              Kind::Panel,       "InputGroupBox",  "参照",                        344,  40,  41,  17, 2,      true,  kHidden},
+  {"FileOpenEdit",               Kind::Edit,        "InputGroupBox",  "",                            16,  40, 321,  20, 3,      true,  kHidden},
+  {"OutputGroupBox",             Kind::GroupBox,    nullptr,          "ソート結果の保存先",             16, 184, 393,  73, 6,      true,  0},
+  {"ClipBoardCheckBox2",         Kind::CheckBox,    "OutputGroupBox", "クリップボード",                16,  16,  97,  17, 0,      true,  kChecked},
+  {"FileSaveCheckBox",           Kind::CheckBox,    "OutputGroupBox", "ファイル",                     128,  16,  57,  17, 1,      true,  0},
+  {"FileSavePanel",              Kind::Panel,       "OutputGroupBox", "参照",                        344,  40,  41,  17, 2,      true,  kHidden},
+  {"FileSaveEdit",               Kind::Edit,        "OutputGroupBox", "",                            16,  40, 321,  20, 3,      true,  kHidden},
+  {"OKButton",                   Kind::Button,      nullptr,          "実行",                         112, 264,  75,  25, 7,      true,  0},
+  {"CancelButton",               Kind::Button,      nullptr,          "閉じる",                       232, 264,  75,  25, 8,      true,  0},
+};
+// clang-format on
+
+// The window's default button: Enter in any control but a push button presses it.
+constexpr const char* kDefaultButton = "OKButton";
+
+enum class MenuKind { Menu, Item, Separator };
+
+struct MenuSpec {
+  const char* name;
+  MenuKind kind;
+  const char* caption;  // '&' marks the access letter; no item has a shortcut key
+};
+
+const MenuSpec kMenu[] = {
+  {"FileMenu", MenuKind::Menu, "&File"},
+  {"FileOpenItem", MenuKind::Item, "&Open"},
+  {"N1", MenuKind::Separator, "-"},
+  {"FileExitItem", MenuKind::Item, "e&Xit"},
+  {"HelpMenu", MenuKind::Menu, "&Help"},
+  {"HelpContentsItem", MenuKind::Item, "&Contents"},
+  {"HelpSearchItem", MenuKind::Item, "&Search"},
+  {"N3", MenuKind::Separator, "-"},
+  {"HelpAboutItem", MenuKind::Item, "&About"},
+};
+
+struct DialogSpec {
+  TFileDialog TVelkarMainForm::*member;
+  bool save;
+  const char* filter;
+};
+
+const DialogSpec kDialogs[] = {
+  {&TVelkarMainForm::OpenDialog, false,
+   "テキストファイル(*.TXT,*.CSV)|*.TXT;*.CSV|すべてのファイル(*.*)|*.*"},
+  {&TVelkarMainForm::SaveDialog, true,
+   "テキストファイル(*.TXT, *.CSV)|*.TXT;*.CSV|すべてのファイル(*.*)|*.*"},
+};
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+QWidget* Create(Kind kind, QWidget* parent) {
+  switch (kind) {
+    case Kind::StatusBar: return new TStatusLine(parent);
+    case Kind::Frame: return new QGroupBox(parent);
+    case Kind::Radio: return new QRadioButton(parent);
+    case Kind::PageControl: return new QTabWidget(parent);
+    case Kind::Page: return new QWidget;  // parented by the tab control
+    case Kind::CheckBox: return new QCheckBox(parent);
+    case Kind::Edit: return new TEdit(parent);
+    case Kind::UpDown: return new TUpDown(parent);
+    case Kind::GroupBox: return new QGroupBox(parent);
+    case Kind::Panel: return new TBrowsePanel(parent);
+    case Kind::Button: return new QPushButton(parent);
+  }
+  return nullptr;
+}
+
+void SetCaption(QWidget* widget, Kind kind, const QString& caption) {
+  switch (kind) {
+    case Kind::StatusBar: static_cast<TStatusLine*>(widget)->SetSimpleText(caption); break;
+    case Kind::Frame:
+    case Kind::GroupBox: static_cast<QGroupBox*>(widget)->setTitle(caption); break;
+    case Kind::Radio:
+    case Kind::CheckBox:
+    case Kind::Button: static_cast<QAbstractButton*>(widget)->setText(caption); break;
+    case Kind::Edit: static_cast<QLineEdit*>(widget)->setText(caption); break;
+    case Kind::Panel: static_cast<QLabel*>(widget)->setText(caption); break;
+    case Kind::PageControl:
+    case Kind::Page:
+    case Kind::UpDown: break;
+  }
+}
+
+// Puts a control into its member, by name.
+template <typename T>
+void Bind(std::map<QString, QWidget*>& made, const char* name, T*& member) {
+  member = qobject_cast<T*>(made.at(QString::fromLatin1(name)));
+  Q_ASSERT(member != nullptr);
+}
+
+}  // namespace
+
+TVelkarMainForm::TVelkarMainForm(QWidget* parent) : QMainWindow(parent) {
+  BuildFromDescription();
+  ConnectHandlers();
+  // A target for files dropped from outside from the start.
+  setAcceptDrops(true);
+}
+
+TVelkarMainForm::~TVelkarMainForm() = default;
+
+void TVelkarMainForm::BuildFromDescription() {
+  static const bool substituted = [] {
+    QFont::insertSubstitution(Text(kFontFace), Text(kFontSubstitute));
+    return true;
+  }();
+  (void)substituted;
+
+  setObjectName(Text(kFormName));
+  setWindowTitle(Text(kFormCaption));
+  QFont font(Text(kFontFace));
+  font.setPixelSize(kFontPixels);
+  font.setWeight(QFont::Normal);
+  setFont(font);
+
+  ClientArea = new QWidget(this);
+  ClientArea->setObjectName(QStringLiteral("ClientArea"));
+  ClientArea->setFixedSize(kClientWidth, kClientHeight);
+  setCentralWidget(ClientArea);
+
+  // Controls, in table order: a parent always comes before its children, and later
+  // rows lie above earlier ones (the radio buttons over SortMenu).
+  std::map<QString, QWidget*> made;
+  std::map<QString, const ControlSpec*> specs;
+  for (const ControlSpec& spec : kControls) {
+    QWidget* parentWidget = spec.parent != nullptr ? made.at(Text(spec.parent)) : ClientArea;
+    QWidget* widget = Create(spec.kind, parentWidget);
+    widget->setObjectName(Text(spec.name));
+    if (spec.kind == Kind::Page) {
+      static_cast<QTabWidget*>(parentWidget)->addTab(widget, Text(spec.caption));
+    } else {
+      widget->setGeometry(spec.left, spec.top, spec.width, spec.height);
+      SetCaption(widget, spec.kind, Text(spec.caption));
+    }
+    if (!spec.tabStop && spec.kind != Kind::Page) widget->setFocusPolicy(Qt::NoFocus);
+    if ((spec.state & kChecked) != 0) static_cast<QAbstractButton*>(widget)->setChecked(true);
+    if ((spec.state & kHidden) != 0) widget->hide();
+    if (spec.kind == Kind::Edit) static_cast<TEdit*>(widget)->SetMaxBytes(spec.maxBytes);
+    if (spec.kind == Kind::UpDown) {
+      auto* upDown = static_cast<TUpDown*>(widget);
+      upDown->SetRange(spec.rangeMin, spec.rangeMax);
+      upDown->SetPosition(spec.position);
+      upDown->SetIncrement(spec.increment);
+      upDown->SetWrap(false);
+      if (spec.buddy != nullptr) upDown->SetBuddy(static_cast<QLineEdit*>(made.at(Text(spec.buddy))));
+    }
+    made[widget->objectName()] = widget;
+    specs[widget->objectName()] = &spec;
+  }
+
+  Bind(made, "StatusLine", StatusLine);
+  Bind(made, "SortMenu", SortMenu);
+  Bind(made, "Sort_F_RadioButton", Sort_F_RadioButton);
+  Bind(made, "Sort_R_RadioButton", Sort_R_RadioButton);
+  Bind(made, "PageControl1", PageControl1);
+  Bind(made, "TabSheet1", TabSheet1);
+  Bind(made, "NotCaseSensitiveCheckBox", NotCaseSensitiveCheckBox);
+  Bind(made, "UniqCheckBox", UniqCheckBox);
+  Bind(made, "TabSheet2", TabSheet2);
+  Bind(made, "SortPosEdit", SortPosEdit);
+  Bind(made, "UpDown1", UpDown1);
+  Bind(made, "UpDown2", UpDown2);
+  Bind(made, "ColumCheckBox", ColumCheckBox);
+  Bind(made, "FieldCheckBox", FieldCheckBox);
+  Bind(made, "StringCompCheckBox", StringCompCheckBox);
+  Bind(made, "NumCompCheckBox", NumCompCheckBox);
+  Bind(made, "InputGroupBox", InputGroupBox);
+  Bind(made, "ClipBoardCheckBox1", ClipBoardCheckBox1);
+  Bind(made, "FileOpenCheckBox", FileOpenCheckBox);
+  Bind(made, "FileOpenPanel", FileOpenPanel);
+  Bind(made, "FileOpenEdit", FileOpenEdit);
+  Bind(made, "OutputGroupBox", OutputGroupBox);
+  Bind(made, "ClipBoardCheckBox2", ClipBoardCheckBox2);
+  Bind(made, "FileSaveCheckBox", FileSaveCheckBox);
+  Bind(made, "FileSavePanel", FileSavePanel);
+  Bind(made, "FileSaveEdit", FileSaveEdit);
+  Bind(made, "OKButton", OKButton);
+  Bind(made, "CancelButton", CancelButton);
+
+  // What the table's columns do not hold.
+  PageControl1->setCurrentWidget(TabSheet1);
+  StatusLine->setAutoFillBackground(true);
+  {
+    QPalette palette = StatusLine->Panel()->palette();
+    palette.setColor(QPalette::WindowText, Qt::black);
+    StatusLine->Panel()->setPalette(palette);
+  }
+  {
+    SortMenu->setAutoFillBackground(true);
+    QPalette palette = SortMenu->palette();
+    palette.setColor(QPalette::Window, QColor(kScrollBarColour));
+    SortMenu->setPalette(palette);
+  }
+  for (QPushButton* button : {OKButton, CancelButton}) button->setAutoDefault(true);
+  qobject_cast<QPushButton*>(made.at(Text(kDefaultButton)))->setDefault(true);
+
+  // Tab order: depth first, each parent's children by their number; the window's
+  // focus chain follows it, so Tab and Shift+Tab walk the tab stops in that order.
+  std::map<QWidget*, std::vector<const ControlSpec*>> children;
+  for (const ControlSpec& spec : kControls) {
+    QWidget* parentWidget = spec.parent != nullptr ? made.at(Text(spec.parent)) : ClientArea;
+    if (spec.tabOrder != kNoTab) children[parentWidget].push_back(&spec);
+  }
+  for (auto& [parentWidget, list] : children) {
+    std::stable_sort(list.begin(), list.end(), [](const ControlSpec* a, const ControlSpec* b) {
+      return a->tabOrder < b->tabOrder;
+    });
+  }
+  tabChain_.clear();
+  auto walk = [&](auto&& self, QWidget* parentWidget) -> void {
+    for (const ControlSpec* spec : children[parentWidget]) {
+      QWidget* widget = made.at(Text(spec->name));
+      if (spec->tabStop) tabChain_.push_back(widget);
+      self(self, widget);
+    }
+  };
+  walk(walk, ClientArea);
+  for (std::size_t i = 1; i < tabChain_.size(); ++i) setTabOrder(tabChain_[i - 1], tabChain_[i]);
+
+  // Menu.
+  MainMenu = new QMenuBar(this);
+  MainMenu->setObjectName(QStringLiteral("MainMenu"));
+  setMenuBar(MainMenu);
+  QMenu* menu = nullptr;
+  std::map<QString, QAction*> actions;
+  for (const MenuSpec& spec : kMenu) {
+    if (spec.kind == MenuKind::Menu) {
+      menu = MainMenu->addMenu(Text(spec.caption));
+      menu->setObjectName(Text(spec.name));
+      menu->menuAction()->setObjectName(Text(spec.name));
+      continue;
+    }
+    QAction* action = spec.kind == MenuKind::Separator ? menu->addSeparator()
+                                                       : menu->addAction(Text(spec.caption));
+    action->setObjectName(Text(spec.name));
+    actions[action->objectName()] = action;
+  }
+  FileMenu = MainMenu->findChild<QMenu*>(QStringLiteral("FileMenu"));
+  HelpMenu = MainMenu->findChild<QMenu*>(QStringLiteral("HelpMenu"));
+  FileOpenItem = actions.at(QStringLiteral("FileOpenItem"));
+  N1 = actions.at(QStringLiteral("N1"));
+  FileExitItem = actions.at(QStringLiteral("FileExitItem"));
+  HelpContentsItem = actions.at(QStringLiteral("HelpContentsItem"));
+  HelpSearchItem = actions.at(QStringLiteral("HelpSearchItem"));
+  N3 = actions.at(QStringLiteral("N3"));
+  HelpAboutItem = actions.at(QStringLiteral("HelpAboutItem"));
+
+  // Dialogs.
+  for (const DialogSpec& spec : kDialogs) {
+    TFileDialog& dialog = this->*spec.member;
+    dialog.save = spec.save;
+    dialog.filter = spec.filter;
+  }
+
+  // Fixed single border: the window keeps the size of its client area and menu.
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void TVelkarMainForm::showEvent(QShowEvent* event) {
+  if (!shownOnce_) {
+    shownOnce_ = true;
+    adjustSize();
+    if (QScreen* screen = this->screen()) {
+      QRect frame = frameGeometry();
+      frame.moveCenter(screen->availableGeometry().center());
+      move(frame.topLeft());
+    }
+    FocusFirstTabStop();
+  }
+  QMainWindow::showEvent(event);
+}
+
+// The first tab stop in tab order that can take the focus now (controls on a page
+// behind count as hidden); of the radio buttons only the checked one is a tab stop.
+void TVelkarMainForm::FocusFirstTabStop() {
+  for (QWidget* widget : tabChain_) {
+    if (!widget->isVisibleTo(this) || !widget->isEnabled()) continue;
+    if (auto* radio = qobject_cast<QRadioButton*>(widget); radio != nullptr && !radio->isChecked()) {
+      continue;
+    }
+    // Given as on activation, so that a browse panel opens nothing.
+    widget->setFocus(Qt::ActiveWindowFocusReason);
+    return;
+  }
+}
+
+}  // namespace velkar
