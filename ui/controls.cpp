@@ -30,15 +30,19 @@ class TEdit::ByteLimit : public QValidator {
     const std::size_t newBytes = TextByteLength(input);
     if (newBytes <= max || newBytes <= TextByteLength(old)) return Acceptable;
 
-    // The inserted piece lies between the parts the old and the new text share.
-    qsizetype prefix = 0;
+    // The inserted piece ends at the caret and begins after the part the old and
+    // the new text share in front.
     const qsizetype shortest = std::min(old.size(), input.size());
-    while (prefix < shortest && old[prefix] == input[prefix]) ++prefix;
-    qsizetype suffix = 0;
-    while (suffix < shortest - prefix &&
-           old[old.size() - 1 - suffix] == input[input.size() - 1 - suffix]) {
-      ++suffix;
+    qsizetype suffix = input.size() - pos;
+    if (suffix < 0 || suffix > old.size() || old.right(suffix) != input.right(suffix)) {
+      suffix = 0;
+      while (suffix < shortest &&
+             old[old.size() - 1 - suffix] == input[input.size() - 1 - suffix]) {
+        ++suffix;
+      }
     }
+    qsizetype prefix = 0;
+    while (prefix < shortest - suffix && old[prefix] == input[prefix]) ++prefix;
     QString inserted = input.mid(prefix, input.size() - prefix - suffix);
     const std::size_t outside = newBytes - TextByteLength(inserted);
     while (!inserted.isEmpty() && outside + TextByteLength(inserted) > max) {

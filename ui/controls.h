@@ -3,8 +3,10 @@
 // simple panel, and the file dialog object that remembers its last name.
 #pragma once
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QStatusBar>
 #include <string>
 
@@ -52,6 +54,26 @@ class TEdit : public QLineEdit {
   bool editPending_ = false;  // textEdited came for the change not yet reported
   bool modified_ = false;
   QString lastText_;          // the text before the change being validated
+};
+
+// Check box and radio button that answer a click anywhere in their area, not only
+// on the mark and the caption's text.
+class TCheckBox : public QCheckBox {
+  Q_OBJECT
+ public:
+  using QCheckBox::QCheckBox;
+
+ protected:
+  bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
+};
+
+class TRadioButton : public QRadioButton {
+  Q_OBJECT
+ public:
+  using QRadioButton::QRadioButton;
+
+ protected:
+  bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
 // A panel used as a button: raised bevel, centred caption, reached by Tab but not

@@ -128,10 +128,10 @@ QWidget* Create(Kind kind, QWidget* parent) {
   switch (kind) {
     case Kind::StatusBar: return new TStatusLine(parent);
     case Kind::Frame: return new QGroupBox(parent);
-    case Kind::Radio: return new QRadioButton(parent);
+    case Kind::Radio: return new TRadioButton(parent);
     case Kind::PageControl: return new QTabWidget(parent);
     case Kind::Page: return new QWidget;  // parented by the tab control
-    case Kind::CheckBox: return new QCheckBox(parent);
+    case Kind::CheckBox: return new TCheckBox(parent);
     case Kind::Edit: return new TEdit(parent);
     case Kind::UpDown: return new TUpDown(parent);
     case Kind::GroupBox: return new QGroupBox(parent);
