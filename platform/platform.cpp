@@ -201,6 +201,8 @@ int Platform::SetFileMode(const char* name, unsigned mode) {
   return ::chmod(name, static_cast<mode_t>(mode)) == 0 ? 0 : -1;
 }
 
+bool Platform::CanWriteFile(const char* name) { return ::access(name, W_OK) == 0; }
+
 std::string Platform::ResolveLinks(const char* name) {
   std::string path(name);
   for (int hops = 0; hops < 40; ++hops) {

@@ -115,6 +115,8 @@ class Platform {
   virtual int RenameFile(const char* from, const char* to);
   virtual int RemoveFile(const char* name);
   virtual int SetFileMode(const char* name, unsigned mode);
+  // Whether this process may write to the existing file `name` (access(2), W_OK).
+  virtual bool CanWriteFile(const char* name);
   // The name a symbolic link leads to, followed to its end; the name itself when
   // it is no link.
   virtual std::string ResolveLinks(const char* name);

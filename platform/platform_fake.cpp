@@ -193,6 +193,27 @@ int FakePlatform::RenameFile(const char* from, const char* to) {
   return Platform::RenameFile(from, to);
 }
 
+int FakePlatform::RemoveFile(const char* name) {
+  log.emplace_back("RemoveFile");
+  return Platform::RemoveFile(name);
+}
+
+int FakePlatform::SetFileMode(const char* name, unsigned mode) {
+  log.emplace_back("SetFileMode");
+  return Platform::SetFileMode(name, mode);
+}
+
+bool FakePlatform::CanWriteFile(const char* name) {
+  log.emplace_back("CanWriteFile");
+  if (Fails(Step::CanWrite)) return false;
+  return Platform::CanWriteFile(name);
+}
+
+std::string FakePlatform::ResolveLinks(const char* name) {
+  log.emplace_back("ResolveLinks");
+  return Platform::ResolveLinks(name);
+}
+
 bool FakePlatform::ShowFileDialog(WindowHandle, const FileDialogRequest& request,
                                   std::string* chosen) {
   log.emplace_back(request.save ? "SaveDialog" : "OpenDialog");

@@ -36,6 +36,7 @@ class FakePlatform : public Platform {
     Flush,
     Close,
     Rename,
+    CanWrite,  // answers that the file may not be written
     kCount
   };
 
@@ -109,6 +110,10 @@ class FakePlatform : public Platform {
   int FlushFile(PlatformFile* file) override;
   int CloseFile(PlatformFile* file) override;
   int RenameFile(const char* from, const char* to) override;
+  int RemoveFile(const char* name) override;
+  int SetFileMode(const char* name, unsigned mode) override;
+  bool CanWriteFile(const char* name) override;
+  std::string ResolveLinks(const char* name) override;
   bool ShowFileDialog(WindowHandle owner, const FileDialogRequest& request,
                       std::string* chosen) override;
   void ShowHelp(WindowHandle owner, const char* helpFile, unsigned command,
