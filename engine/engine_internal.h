@@ -1,0 +1,139 @@
+// The engine's inside, for its own files, the tests, the benchmarks and the fuzzers:
+// the module-level state of a run, every step of RunSort and the comparison routines.
+// One run at a time: the state is process-wide and the routines are not reentrant.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/engine.h"
+#include "platform/platform.h"
+
+namespace velkar {
+
+// ---- Module-level state (run_sort.cpp, line_table.cpp, sort_lines.cpp) ----
+
+// Window given by the caller of the current or last run; owns every box of the run
+// and is the window the clipboard is opened for. Stored anew at the start of a run.
+extern WindowHandle OwnerWindow;
+// The input text of the run plus a NUL; from the input step until RunSort releases it.
+extern char* readbuf;
+// Line pointers into readbuf, LineCount of them; from AllocLineTable to FreeLineTable.
+extern char** Base;
+// Number of lines stored in Base by SplitLines.
+extern std::int64_t LineCount;
+// Sum over the stored lines of (length + 2): the output block holds OutputSize + 1 bytes.
+extern std::uint64_t OutputSize;
+// Locked address of the output block, from AllocOutputBlock to FreeOutputBlock; the
+// handle is found from it with GlobalHandle when needed.
+extern char* pMem;
+// Set when the clipboard accepted the output block: from then on it is the clipboard's.
+extern bool BlockTaken;
+// Key position of the current or last sort; read by every comparison routine.
+extern std::int32_t SortPos;
+// Field string keys of the first and the second line of a comparison: 512 bytes + NUL.
+inline constexpr std::size_t kKeyBufferSize = 513;
+extern char LeftKeyBuffer[kKeyBufferSize];
+extern char RightKeyBuffer[kKeyBufferSize];
+
+// ---- Messages (run_sort.cpp) ----
+
+// The engine's one error report: a modal box owned by OwnerWindow, "VELKAR-ERROR",
+// OK button and error icon. Returns when the user has closed it.
+void ShowError(const char* text);
+// Formats a message and shows it through ShowError. The text is formatted whole,
+// however long the file name in it.
+void ShowErrorFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// A formatted message of any length: kept on the stack when short, else in heap
+// memory from the platform. When even that fails, the text is cut to the stack buffer.
+class MessageText {
+ public:
+  MessageText() = default;
+  ~MessageText();
+  MessageText(const MessageText&) = delete;
+  MessageText& operator=(const MessageText&) = delete;
+  void Format(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  void FormatV(const char* format, va_list args);
+  const char* c_str() const { return text_; }
+
+ private:
+  char local_[512] = {};
+  char* text_ = local_;
+};
+
+// ---- Input and line table (line_table.cpp) ----
+
+// Reads a whole file into a new readbuf (its bytes and a NUL). Returns the buffer,
+// or nullptr after showing its message; the file is closed either way.
+char* ReadTextFile(const char* fileName);
+// Copies the clipboard's text into a new readbuf. Returns the buffer, or nullptr
+// after showing its message; the clipboard is closed either way, after the box.
+char* ReadClipboardText();
+// Number of lines in the text: every piece ended by LF before the first NUL, and the
+// non-empty piece after the last LF unless it is only the end-of-file mark 0x1A.
+std::int64_t CountLines(const char* text);
+// Allocates Base for `count` lines (1 or more). 0, or -1 after showing its message.
+int AllocLineTable(std::int64_t count);
+// Cuts the text in place into at most `count` lines (CountLines' rule): fills Base,
+// LineCount and OutputSize.
+void SplitLines(char* text, std::int64_t count);
+// Releases Base if it was allocated.
+void FreeLineTable();
+
+// ---- Sort keys and comparators (sort_keys.cpp, sort_lines.cpp) ----
+
+// A comparison routine: negative when the first line goes first, positive when it
+// goes after, 0 when both compare equal. Only the sign counts.
+using Comparator = int (*)(const char* first, const char* second);
+
+// Byte comparison of two texts (bytes unsigned, the end as byte 0): -1, 0 or 1.
+int CompareBytes(const char* a, const char* b);
+// As CompareBytes with a..z folded to A..Z: the folded difference at the first
+// mismatch, 0 when none.
+int CompareFolded(const char* a, const char* b);
+// Number value of a text: white space, one sign, decimal digits, 32-bit wrap-around.
+std::int32_t NumberValue(const char* text);
+// Field SortPos of the line copied into `buffer` (at most 512 bytes + NUL); the
+// buffer, or nullptr when the line lacks the field.
+char* FieldKeyText(const char* line, char* buffer);
+// Number value of field SortPos (one leading double quote passed over); 0 when the
+// line lacks the field.
+std::int32_t FieldKeyNumber(const char* line);
+
+// Rows: whole line, column, field (string); whole line, column, field (number).
+// Columns: the order index (bit 0 descending, bit 1 ignore case).
+extern const Comparator ComparatorTable[6][4];
+// The routine SortLines uses for these settings, or nullptr for no sort.
+Comparator SelectComparator(std::int32_t order, std::int32_t sortPos, std::int32_t keyMode);
+// Stores SortPos and sorts Base[0 .. lineCount-1] in place with the selected routine;
+// with none selected the table keeps its order.
+void SortLines(char** base, std::int64_t lineCount, std::int32_t order, std::int32_t sortPos,
+               std::int32_t keyMode);
+
+// ---- Output (run_sort.cpp) ----
+
+// Allocates and locks the output block of OutputSize + 1 zero bytes into pMem.
+// 0, or -1 after showing its message (nothing is left allocated).
+int AllocOutputBlock();
+// Writes the lines of Base into the block, each followed by LF; bit 2 of sortMode
+// drops a line equal to the one before it (bit 1: ignoring ASCII case).
+void BuildOutput(std::int32_t sortMode);
+// Delivers the block's text to a file, each LF as CR LF. 0, or -1 after its message.
+int WriteTextFile(const char* fileName);
+// Hands the block to the clipboard. 0, or -1 after its message.
+int WriteClipboardText();
+// Unlocks the block and frees it unless the clipboard took it.
+void FreeOutputBlock();
+
+// Turns the LF text of `length` bytes at `text` into CR LF text in place, working
+// from the end; the buffer must hold length + (number of LFs) bytes. Returns the
+// new length.
+std::uint64_t ExpandLineEnds(char* text, std::uint64_t length, std::uint64_t lineFeeds);
+// How many bytes of the LF text the first `written` bytes of its CR LF form stand
+// for (an added CR without its LF counts for nothing).
+std::uint64_t SourceBytesWritten(const char* expanded, std::uint64_t expandedLength,
+                                 std::uint64_t written);
+
+}  // namespace velkar

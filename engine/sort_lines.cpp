@@ -1,0 +1,121 @@
+// Sorting the line table: the eighteen comparison routines, ComparatorTable, the
+// choice of a routine from the run's settings, and SortLines over Base.
+#include <string.h>  // strnlen
+
+#include <cstring>
+
+#include "engine/engine_internal.h"
+#include "engine/sort_algorithm.h"
+
+namespace velkar {
+
+std::int32_t SortPos = 0;
+char LeftKeyBuffer[kKeyBufferSize];
+char RightKeyBuffer[kKeyBufferSize];
+
+namespace {
+
+// Whether the line is longer than SortPos, read as unsigned 32-bit so that a negative
+// position lies beyond the end of every line. strnlen stops after SortPos + 1 bytes.
+inline bool HasColumn(const char* line) {
+  std::size_t pos = static_cast<std::uint32_t>(SortPos);
+  return ::strnlen(line, pos + 1) > pos;
+}
+
+inline int CompareNumbers(std::int32_t a, std::int32_t b) { return (a > b) - (a < b); }
+
+// Every result below lies within -255..255, so reversing the sign cannot overflow.
+
+int LineBytesAsc(const char* a, const char* b) { return CompareBytes(a, b); }
+int LineBytesDesc(const char* a, const char* b) { return -CompareBytes(a, b); }
+int LineFoldedAsc(const char* a, const char* b) { return CompareFolded(a, b); }
+int LineFoldedDesc(const char* a, const char* b) { return -CompareFolded(a, b); }
+
+int ColumnBytesAsc(const char* a, const char* b) {
+  if (!HasColumn(a) || !HasColumn(b)) return 0;
+  std::size_t pos = static_cast<std::uint32_t>(SortPos);
+  return CompareBytes(a + pos, b + pos);
+}
+int ColumnBytesDesc(const char* a, const char* b) { return -ColumnBytesAsc(a, b); }
+int ColumnFoldedAsc(const char* a, const char* b) {
+  if (!HasColumn(a) || !HasColumn(b)) return 0;
+  std::size_t pos = static_cast<std::uint32_t>(SortPos);
+  return CompareFolded(a + pos, b + pos);
+}
+int ColumnFoldedDesc(const char* a, const char* b) { return -ColumnFoldedAsc(a, b); }
+
+int FieldBytesAsc(const char* a, const char* b) {
+  const char* left = FieldKeyText(a, LeftKeyBuffer);
+  const char* right = FieldKeyText(b, RightKeyBuffer);
+  if (left == nullptr || right == nullptr) return 0;
+  return CompareBytes(left, right);
+}
+int FieldBytesDesc(const char* a, const char* b) { return -FieldBytesAsc(a, b); }
+int FieldFoldedAsc(const char* a, const char* b) {
+  const char* left = FieldKeyText(a, LeftKeyBuffer);
+  const char* right = FieldKeyText(b, RightKeyBuffer);
+  if (left == nullptr || right == nullptr) return 0;
+  return CompareFolded(left, right);
+}
+int FieldFoldedDesc(const char* a, const char* b) { return -FieldFoldedAsc(a, b); }
+
+int LineNumberAsc(const char* a, const char* b) {
+  return CompareNumbers(NumberValue(a), NumberValue(b));
+}
+int LineNumberDesc(const char* a, const char* b) { return -LineNumberAsc(a, b); }
+
+int ColumnNumberAsc(const char* a, const char* b) {
+  if (!HasColumn(a) || !HasColumn(b)) return 0;
+  std::size_t pos = static_cast<std::uint32_t>(SortPos);
+  return CompareNumbers(NumberValue(a + pos), NumberValue(b + pos));
+}
+int ColumnNumberDesc(const char* a, const char* b) { return -ColumnNumberAsc(a, b); }
+
+int FieldNumberAsc(const char* a, const char* b) {
+  return CompareNumbers(FieldKeyNumber(a), FieldKeyNumber(b));
+}
+int FieldNumberDesc(const char* a, const char* b) { return -FieldNumberAsc(a, b); }
+
+}  // namespace
+
+// Ignoring case means nothing to a number key: its columns 2 and 3 repeat 0 and 1.
+const Comparator ComparatorTable[6][4] = {
+    {LineBytesAsc, LineBytesDesc, LineFoldedAsc, LineFoldedDesc},
+    {ColumnBytesAsc, ColumnBytesDesc, ColumnFoldedAsc, ColumnFoldedDesc},
+    {FieldBytesAsc, FieldBytesDesc, FieldFoldedAsc, FieldFoldedDesc},
+    {LineNumberAsc, LineNumberDesc, LineNumberAsc, LineNumberDesc},
+    {ColumnNumberAsc, ColumnNumberDesc, ColumnNumberAsc, ColumnNumberDesc},
+    {FieldNumberAsc, FieldNumberDesc, FieldNumberAsc, FieldNumberDesc},
+};
+
+Comparator SelectComparator(std::int32_t order, std::int32_t sortPos, std::int32_t keyMode) {
+  if (order < 0 || order > 3) return nullptr;
+  int row;
+  switch (keyMode) {
+    case kKeyColumn:  // a string key at position 0 is the whole line
+      row = sortPos == 0 ? 0 : 1;
+      break;
+    case kKeyField:
+      row = sortPos == 0 ? 0 : 2;
+      break;
+    case kKeyColumn | kKeyNumber:
+      row = sortPos == 0 ? 3 : 4;
+      break;
+    case kKeyField | kKeyNumber:  // field 0 still passes a leading double quote
+      row = 5;
+      break;
+    default:
+      return nullptr;
+  }
+  return ComparatorTable[row][order];
+}
+
+void SortLines(char** base, std::int64_t lineCount, std::int32_t order, std::int32_t sortPos,
+               std::int32_t keyMode) {
+  SortPos = sortPos;
+  Comparator compare = SelectComparator(order, sortPos, keyMode);
+  if (compare == nullptr || lineCount < 2) return;
+  BoundedSort(base, lineCount, compare);
+}
+
+}  // namespace velkar

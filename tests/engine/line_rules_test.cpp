@@ -1,0 +1,111 @@
+// Line rules: how a text is counted and cut into lines, OutputSize, and the last
+// line without a line end.
+#include <string>
+#include <vector>
+
+#include "engine_test_support.h"
+
+namespace velkar::test {
+namespace {
+
+struct Cut {
+  std::int64_t counted = 0;
+  std::vector<std::string> lines;
+  std::uint64_t outputSize = 0;
+};
+
+// Counts and cuts `bytes` (a NUL is added behind them, as the readers do).
+Cut CutText(const std::string& bytes) {
+  ScopedFakePlatform fake;
+  std::vector<char> buffer(bytes.begin(), bytes.end());
+  buffer.push_back('\0');
+  Cut cut;
+  cut.counted = CountLines(buffer.data());
+  if (cut.counted == 0) return cut;
+  EXPECT_EQ(AllocLineTable(cut.counted), 0);
+  SplitLines(buffer.data(), cut.counted);
+  EXPECT_EQ(LineCount, cut.counted);
+  for (std::int64_t i = 0; i < LineCount; ++i) cut.lines.emplace_back(Base[i]);
+  cut.outputSize = OutputSize;
+  FreeLineTable();
+  return cut;
+}
+
+struct LineCase {
+  const char* name;
+  std::string bytes;
+  std::vector<std::string> lines;
+};
+
+TEST(LineRules, CutsAsTheRulesSay) {
+  using std::string;
+  const LineCase cases[] = {
+      {"CR LF ends", "a\r\nb\r\n", {"a", "b"}},
+      {"LF ends", "a\nb\n", {"a", "b"}},
+      {"empty lines", "\n\nx\n", {"", "", "x"}},
+      {"leading LF", "\nz\n", {"", "z"}},
+      {"CR LF alone", "\r\n", {""}},
+      {"only the CR before LF is cut", "a\r\r\n", {"a\r"}},
+      {"CR inside stays", "a\rb\n", {"a\rb"}},
+      {"NUL ends the text", string("a\n\0b\n", 5), {"a"}},
+      {"NUL inside the first line", string("a\0b\nc\n", 6), {"a"}},
+      {"unterminated last line kept", "a\nb", {"a", "b"}},
+      {"one unterminated line", "abc", {"abc"}},
+      {"unterminated before NUL", string("a\nb\0c\n", 6), {"a", "b"}},
+      {"unterminated CR stays", "a\nb\r", {"a", "b\r"}},
+      {"end-of-file mark alone is no line", "a\n\x1A", {"a"}},
+      {"mark with text is a line", "a\n\x1A\x1A", {"a", "\x1A\x1A"}},
+      {"mark after text is part of it", "a\x1A", {"a\x1A"}},
+      {"mark before LF is a line", "\x1A\n", {"\x1A"}},
+  };
+  for (const LineCase& c : cases) {
+    Cut cut = CutText(c.bytes);
+    EXPECT_EQ(cut.counted, static_cast<std::int64_t>(c.lines.size())) << c.name;
+    EXPECT_EQ(cut.lines, c.lines) << c.name;
+  }
+}
+
+TEST(LineRules, TextsWithoutLines) {
+  for (const std::string& bytes :
+       {std::string(), std::string("\0\0", 2), std::string("\x1A"), std::string("\0a\n", 3)}) {
+    EXPECT_EQ(CutText(bytes).counted, 0) << "size " << bytes.size();
+  }
+}
+
+TEST(LineRules, OutputSizeCountsLengthPlusTwo) {
+  EXPECT_EQ(CutText("a\r\nb\r\n").outputSize, 6u);
+  EXPECT_EQ(CutText("\n\nx\n").outputSize, 7u);
+  EXPECT_EQ(CutText("abc").outputSize, 5u);  // the unterminated line counts too
+  EXPECT_EQ(CutText("a\r\r\n").outputSize, 4u);
+}
+
+// SplitLines never stores more lines than the count it is given (Base holds no more).
+TEST(LineRules, SplitStopsAtTheCount) {
+  ScopedFakePlatform fake;
+  char text[] = "a\nb\nc\n";
+  ASSERT_EQ(AllocLineTable(2), 0);
+  SplitLines(text, 2);
+  EXPECT_EQ(LineCount, 2);
+  EXPECT_STREQ(Base[1], "b");
+  FreeLineTable();
+  EXPECT_EQ(fake->LiveHeap(), 0);
+}
+
+TEST(LineRules, CutsInPlaceWithoutTouchingOutsideTheText) {
+  ScopedFakePlatform fake;
+  char text[] = "#\nb\r\nc";
+  char* start = text + 2;  // a leading byte that is not part of the text
+  ASSERT_EQ(CountLines(start), 2);
+  ASSERT_EQ(AllocLineTable(2), 0);
+  SplitLines(start, 2);
+  EXPECT_EQ(Base[0], start);
+  EXPECT_EQ(Base[1], start + 3);
+  EXPECT_EQ(text[0], '#');
+  EXPECT_EQ(text[1], '\n');
+  EXPECT_EQ(start[1], '\0');  // the CR became the NUL, the LF stays behind it
+  EXPECT_EQ(start[2], '\n');
+  FreeLineTable();
+}
+
+}  // namespace
+}  // namespace velkar::test

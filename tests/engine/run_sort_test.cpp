@@ -1,0 +1,378 @@
+// Whole runs: the mode check, every message of every failure path with RunResult,
+// what is released and in which order, the output bytes on the clipboard and in a
+// file, duplicate dropping and the "Finish!" box.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/messages.h"
+#include "engine_test_support.h"
+
+namespace velkar::test {
+namespace {
+
+using Step = FakePlatform::Step;
+
+class RunSortTest : public EngineTest {};
+
+// ---- Mode and outcome ----
+
+TEST_F(RunSortTest, SortModeOutOfRangeTouchesNothing) {
+  for (std::int32_t mode : {8, -1, 12, 3 | 8, INT32_MIN}) {
+    ScopedFakePlatform local;
+    local->clipboardText = "b\na\n";
+    RunResult = 0;
+    RunSort(kOwner, mode, nullptr, nullptr, 0, 1);
+    ASSERT_EQ(local->boxes.size(), 1u) << mode;
+    EXPECT_EQ(local->boxes[0].text, "SortMode is out of Range!");
+    EXPECT_EQ(local->boxes[0].caption, "VELKAR-ERROR");
+    EXPECT_EQ(local->boxes[0].style, 0x10u);
+    EXPECT_EQ(local->boxes[0].owner, kOwner);
+    EXPECT_EQ(RunResult, -1) << mode;
+    EXPECT_EQ(local->log, std::vector<std::string>{"Box:VELKAR-ERROR"});
+    EXPECT_EQ(OwnerWindow, kOwner);
+  }
+}
+
+TEST_F(RunSortTest, ModesWithTheDuplicateBitAreAccepted) {
+  EXPECT_EQ(SortClipboard("b\na\n", 4), "a\nb\n");
+  EXPECT_EQ(RunResult, 0);
+  EXPECT_EQ(SortClipboard("a\nb\n", 7), "b\na\n");
+  EXPECT_EQ(RunResult, 0);
+}
+
+TEST_F(RunSortTest, SuccessShowsFinishWithTheResultAlreadyOnTheClipboard) {
+  std::optional<std::string> atBox;
+  bool openAtBox = true;
+  fake->onBox = [&](const FakePlatform::Box&) {
+    atBox = fake->clipboardText;
+    openAtBox = fake->clipboardOpen;
+  };
+  EXPECT_EQ(SortClipboard("b\na\n", 0), "a\nb\n");
+  ASSERT_EQ(fake->boxes.size(), 1u);
+  EXPECT_EQ(fake->boxes[0].text, "Finish!");
+  EXPECT_EQ(fake->boxes[0].caption, "VELKAR");
+  EXPECT_EQ(fake->boxes[0].style, 0u);
+  EXPECT_EQ(fake->boxes[0].owner, kOwner);
+  EXPECT_EQ(atBox, std::optional<std::string>("a\nb\n"));
+  EXPECT_FALSE(openAtBox);
+  EXPECT_EQ(RunResult, 0);
+  // The block now belongs to the clipboard; nothing else is left.
+  ExpectAllReleased();
+  EXPECT_EQ(fake->ClipboardBlocks(), 1);
+  EXPECT_EQ(fake->log.back(), "Box:VELKAR");
+}
+
+TEST_F(RunSortTest, QuietFinishShowsNoBox) {
+  QuietFinish = 1;
+  EXPECT_EQ(SortClipboard("b\na\n", 0), "a\nb\n");
+  EXPECT_TRUE(fake->boxes.empty());
+  EXPECT_EQ(RunResult, 0);
+}
+
+TEST_F(RunSortTest, EveryRunSetsRunResult) {
+  SortClipboard("a\n", 0);
+  EXPECT_EQ(RunResult, 0);
+  SortClipboard("no line end", 9);
+  EXPECT_EQ(RunResult, -1);
+  SortClipboard("a\n", 0);
+  EXPECT_EQ(RunResult, 0);
+  SortClipboard("", 0);
+  EXPECT_EQ(RunResult, -1);
+}
+
+// ---- Input failures ----
+
+TEST_F(RunSortTest, MissingFileAndDirectory) {
+  RunSort(kOwner, 0, Path("missing.txt").c_str(), nullptr, 0, 1);
+  ExpectOnlyError("File Open Error![" + Path("missing.txt") + "]");
+  ExpectAllReleased();
+  fake->boxes.clear();
+  RunSort(kOwner, 0, dir_.c_str(), nullptr, 0, 1);
+  ExpectOnlyError("File Open Error![" + dir_ + "]");
+  fake->boxes.clear();
+  RunSort(kOwner, 0, "", nullptr, 0, 1);
+  ExpectOnlyError("File Open Error![]");
+  EXPECT_EQ(fake->Calls(Step::OpenRead), 0);  // never opened
+}
+
+TEST_F(RunSortTest, FileThatCannotBeOpened) {
+  WriteAll(Path("in.txt"), "a\n");
+  fake->FailAt(Step::OpenRead);
+  RunSort(kOwner, 0, Path("in.txt").c_str(), nullptr, 0, 1);
+  ExpectOnlyError("File Open Error![" + Path("in.txt") + "]");
+  ExpectAllReleased();
+}
+
+TEST_F(RunSortTest, NoMemoryForTheFileClosesItFirst) {
+  WriteAll(Path("in.txt"), "a\n");
+  fake->FailAt(Step::HeapAlloc);
+  RunSort(kOwner, 0, Path("in.txt").c_str(), nullptr, 0, 1);
+  ExpectOnlyError("Memory Allocate Error![readbuf]");
+  EXPECT_TRUE(InOrder(fake->log, {"OpenFileRead", "CloseFile", "Box:VELKAR-ERROR"}));
+  ExpectAllReleased();
+}
+
+TEST_F(RunSortTest, ShortReadShowsBothSizesAndFreesTheBuffer) {
+  WriteAll(Path("in.txt"), "0123456789");
+  fake->FailAt(Step::Read);  // the fake reads half
+  RunSort(kOwner, 0, Path("in.txt").c_str(), nullptr, 0, 1);
+  ExpectOnlyError("Read Error!(statbuf.st_size=[10], readsize=[5])");
+  EXPECT_TRUE(InOrder(fake->log, {"ReadFile", "CloseFile", "Box:VELKAR-ERROR", "HeapFree"}));
+  ExpectAllReleased();
+}
+
+TEST_F(RunSortTest, ClipboardThatCannotBeOpened) {
+  fake->clipboardText = "a\n";
+  fake->FailAt(Step::ClipOpen);
+  RunSort(kOwner, 0, nullptr, nullptr, 0, 1);
+  ExpectOnlyError("ClipBoard Open Error!");
+  EXPECT_EQ(CountOf(fake->log, "CloseClipboard"), 0);
+  ExpectAllReleased();
+}
+
+TEST_F(RunSortTest, ClipboardWithoutTextIsClosedAfterTheBox) {
+  fake->clipboardText.reset();
+  RunSort(kOwner, 0, nullptr, nullptr, 0, 1);
+  ExpectOnlyError("No Text in ClipBoard!");
+  EXPECT_TRUE(fake->boxes[0].clipboardOpen);
+  EXPECT_TRUE(InOrder(fake->log, {"Box:VELKAR-ERROR", "CloseClipboard"}));
+  ExpectAllReleased();
+}
+
+// A clipboard block that cannot be locked is reported as no text: its text cannot
+// be reached, and nothing is read through it.
+TEST_F(RunSortTest, ClipboardBlockThatCannotBeLocked) {
+  fake->clipboardText = "b\na\n";
+  fake->FailAt(Step::ClipLock);
+  RunSort(kOwner, 0, nullptr, nullptr, 0, 1);
+  ExpectOnlyError("No Text in ClipBoard!");
+  EXPECT_TRUE(fake->boxes[0].clipboardOpen);
+  EXPECT_EQ(CountOf(fake->log, "HeapAlloc"), 0);
+  EXPECT_EQ(fake->clipboardText, std::optional<std::string>("b\na\n"));
+  ExpectAllReleased();
+}
+
+TEST_F(RunSortTest, NoMemoryForTheClipboardCopy) {
+  fake->clipboardText = "a\n";
+  fake->FailAt(Step::HeapAlloc);
+  RunSort(kOwner, 0, nullptr, nullptr, 0, 1);
+  ExpectOnlyError("Memory Allocate Error![readbuf]");
+  EXPECT_TRUE(fake->boxes[0].clipboardOpen);
+  EXPECT_TRUE(InOrder(fake->log, {"GlobalLock", "GlobalUnlock", "Box:VELKAR-ERROR",
+                                  "CloseClipboard"}));
+  EXPECT_EQ(fake->clipboardText, std::optional<std::string>("a\n"));  // unchanged
+  ExpectAllReleased();
+}
+
+TEST_F(RunSortTest, NoLineReleasesTheText) {
+  for (const std::string& text : {std::string(""), std::string("\x1A")}) {
+    ScopedFakePlatform local;
+    local->clipboardText = text;
+    RunSort(kOwner, 0, nullptr, nullptr, 0, 1);
+    ASSERT_EQ(local->boxes.size(), 1u);
+    EXPECT_EQ(local->boxes[0].text, "No Line!");
+    EXPECT_EQ(local->boxes[0].caption, "VELKAR-ERROR");
+    EXPECT_EQ(RunResult, -1);
+    EXPECT_TRUE(InOrder(local->log, {"Box:VELKAR-ERROR", "HeapFree"}));
+    EXPECT_EQ(local->LiveHeap(), 0);
+  }
+  // From a file: an empty file and one that is only NULs.
+  WriteAll(Path("empty.txt"), "");
+  WriteAll(Path("nuls.txt"), std::string("\0\0\0", 3));
+  for (const char* name : {"empty.txt", "nuls.txt"}) {
+    fake->boxes.clear();
+    RunSort(kOwner, 0, Path(name).c_str(), Path("out.txt").c_str(), 0, 1);
+    ExpectOnlyError("No Line!");
+  }
+  EXPECT_FALSE(std::filesystem::exists(Path("out.txt")));
+  ExpectAllReleased();
+}
+
+TEST_F(RunSortTest, NoMemoryForTheLineTable) {
+  WriteAll(Path("in.txt"), "a\n");
+  fake->FailAt(Step::HeapAlloc, 2);
+  RunSort(kOwner, 0, Path("in.txt").c_str(), nullptr, 0, 1);
+  ExpectOnlyError("Memory Allocate Error!(Base)");
+  EXPECT_TRUE(InOrder(fake->log, {"HeapAlloc", "HeapAlloc", "Box:VELKAR-ERROR", "HeapFree"}));
+  EXPECT_EQ(CountOf(fake->log, "HeapFree"), 1);
+  ExpectAllReleased();
+}
+
+// ---- Output block ----
+
+TEST_F(RunSortTest, NoOutputBlockReleasesTextThenTable) {
+  fake->clipboardText = "b\na\n";
+  fake->FailAt(Step::GlobalAlloc);
+  RunSort(kOwner, 0, nullptr, nullptr, 0, 1);
+  ExpectOnlyError("Memory Allocate Error![hMem]");
+  EXPECT_TRUE(InOrder(fake->log, {"GlobalAlloc", "Box:VELKAR-ERROR", "HeapFree", "HeapFree"}));
+  EXPECT_EQ(CountOf(fake->log, "GlobalFree"), 0);
+  EXPECT_EQ(fake->clipboardText, std::optional<std::string>("b\na\n"));
+  ExpectAllReleased();
+}
+
+TEST_F(RunSortTest, OutputBlockThatCannotBeLockedIsFreed) {
+  fake->clipboardText = "b\na\n";
+  fake->FailAt(Step::GlobalLock);  // the clipboard's own block is counted apart
+  RunSort(kOwner, 0, nullptr, nullptr, 0, 1);
+  ExpectOnlyError("Memory Allocate Error![hMem]");
+  EXPECT_TRUE(InOrder(fake->log, {"GlobalAlloc", "GlobalLock", "Box:VELKAR-ERROR",
+                                  "GlobalUnlock", "GlobalFree", "HeapFree", "HeapFree"}));
+  ExpectAllReleased();
+}
+
+TEST_F(RunSortTest, BuildOutputWritesLinesWithLfAndZeroesTheRest) {
+  char text[] = "bb\r\nA\nA\n\n";
+  ASSERT_EQ(AllocLineTable(4), 0);
+  SplitLines(text, 4);
+  ASSERT_EQ(OutputSize, 12u);
+  ASSERT_EQ(AllocOutputBlock(), 0);
+  EXPECT_EQ(fake->GlobalSize(fake->GlobalHandle(pMem)), 13u);
+  BuildOutput(4);
+  EXPECT_EQ(std::string(pMem, 13), std::string("bb\nA\n\n\0\0\0\0\0\0\0", 13));
+  FreeOutputBlock();
+  FreeLineTable();
+  EXPECT_EQ(fake->EngineBlocks(), 0);
+  EXPECT_EQ(fake->LiveHeap(), 0);
+}
+
+TEST_F(RunSortTest, DuplicatesDroppedOnlyBetweenNeighbours) {
+  // KeyMode 0 keeps the input order, so the table is exactly the input.
+  EXPECT_EQ(SortClipboard("b\na\na\n", 0, 0, 0), "b\na\na\n");
+  EXPECT_EQ(SortClipboard("b\na\na\n", 4, 0, 0), "b\na\n");
+  EXPECT_EQ(SortClipboard("A\na\n", 4, 0, 0), "A\na\n");
+  EXPECT_EQ(SortClipboard("A\na\n", 6, 0, 0), "A\n");  // case ignored: the first stays
+  EXPECT_EQ(SortClipboard("a\nA\n", 6, 0, 0), "a\n");
+  EXPECT_EQ(SortClipboard("x\ny\nx\n", 4, 0, 0), "x\ny\nx\n");
+  EXPECT_EQ(SortClipboard("\n\n", 4, 0, 0), "\n");
+  EXPECT_EQ(SortClipboard("a\r\na\n", 4, 0, 0), "a\n");  // the cut CR is no part of it
+  EXPECT_EQ(SortClipboard("ab\naB\nAb\n", 7, 0, 0), "ab\n");
+  // The whole line is compared, whatever the key: equal fields are not duplicates.
+  EXPECT_EQ(SortClipboard("1,a\n1,b\n", 4, 0, 6), "1,a\n1,b\n");
+}
+
+TEST_F(RunSortTest, SortedAndDeduplicatedThroughARun) {
+  EXPECT_EQ(SortClipboard("b\na\nb\nA\na\n", 4), "A\na\nb\n");
+  EXPECT_EQ(SortClipboard("b\na\nb\nA\na\n", 6).size(), 4u);  // "a" or "A", then "b"
+  EXPECT_EQ(SortClipboard("b\na\nb\nA\na\n", 5), "b\na\nA\n");
+}
+
+// ---- Output bytes ----
+
+TEST_F(RunSortTest, ClipboardGetsLfLines) {
+  EXPECT_EQ(SortClipboard("b\r\na\r\n", 0), "a\nb\n");
+  EXPECT_EQ(SortClipboard("a\r\r\n", 0), "a\r\n");
+  EXPECT_EQ(SortClipboard("zeta", 0), "zeta\n");        // the unterminated line kept
+  EXPECT_EQ(SortClipboard("b\na", 0), "a\nb\n");
+  EXPECT_EQ(SortClipboard("a\n\x1A", 0), "a\n");         // the end-of-file mark dropped
+}
+
+TEST_F(RunSortTest, FileGetsCrLfLines) {
+  WriteAll(Path("in.txt"), "b\na\n");
+  RunSort(kOwner, 0, Path("in.txt").c_str(), Path("out.txt").c_str(), 0, 1);
+  EXPECT_EQ(RunResult, 0);
+  EXPECT_EQ(ReadAll(Path("out.txt")), "a\r\nb\r\n");
+  WriteAll(Path("in.txt"), "a\r\r\nb\rc\n\n");
+  RunSort(kOwner, 0, Path("in.txt").c_str(), Path("out.txt").c_str(), 0, 1);
+  EXPECT_EQ(ReadAll(Path("out.txt")), "\r\na\r\r\nb\rc\r\n");
+  WriteAll(Path("in.txt"), "b\na");
+  RunSort(kOwner, 1, Path("in.txt").c_str(), Path("out.txt").c_str(), 0, 1);
+  EXPECT_EQ(ReadAll(Path("out.txt")), "b\r\na\r\n");
+  // The file is written with one write call of the whole translated text.
+  EXPECT_EQ(CountOf(fake->log, "WriteFile"), 3);
+}
+
+TEST_F(RunSortTest, ClipboardToFileAndFileToClipboard) {
+  fake->clipboardText = "2\n10\n1\n";
+  RunSort(kOwner, 0, nullptr, Path("out.txt").c_str(), 0, 5);
+  EXPECT_EQ(ReadAll(Path("out.txt")), "1\r\n2\r\n10\r\n");
+  EXPECT_EQ(fake->clipboardText, std::optional<std::string>("2\n10\n1\n"));  // only read
+  WriteAll(Path("in.txt"), "x,3\ny,1\nz,2\n");
+  RunSort(kOwner, 1, Path("in.txt").c_str(), nullptr, 1, 6);
+  EXPECT_EQ(fake->clipboardText, std::optional<std::string>("x,3\nz,2\ny,1\n"));
+  EXPECT_EQ(ReadAll(Path("in.txt")), "x,3\ny,1\nz,2\n");  // the input is only read
+  ExpectAllReleased();
+}
+
+TEST_F(RunSortTest, KeyModeWithoutRoutineDeliversInInputOrder) {
+  for (std::int32_t keyMode : {0, 3, 4, 7}) {
+    EXPECT_EQ(SortClipboard("c\na\nb\n", 0, 0, keyMode), "c\na\nb\n") << keyMode;
+    EXPECT_EQ(RunResult, 0);
+  }
+}
+
+TEST_F(RunSortTest, StringKeyAtPositionZeroIsTheWholeLine) {
+  EXPECT_EQ(SortClipboard("ab,2\nab c,1\n", 0, 0, 2), "ab c,1\nab,2\n");
+  EXPECT_EQ(SortClipboard("\nb\na\n", 1, 0, 1), "b\na\n\n");  // empty line last descending
+}
+
+// ---- Clipboard delivery failures and the release order ----
+
+TEST_F(RunSortTest, ClipboardOpenFailureOnOutput) {
+  fake->clipboardText = "b\na\n";
+  fake->FailAt(Step::ClipOpen, 2);
+  RunSort(kOwner, 0, nullptr, nullptr, 0, 1);
+  ExpectOnlyError("ClipBoard Open Error!");
+  EXPECT_EQ(fake->clipboardText, std::optional<std::string>("b\na\n"));
+  EXPECT_TRUE(InOrder(fake->log, {"HeapFree", "HeapFree", "OpenClipboard", "Box:VELKAR-ERROR",
+                                  "GlobalUnlock", "GlobalFree"}));
+  EXPECT_EQ(CountOf(fake->log, "CloseClipboard"), 1);  // only the input's
+  ExpectAllReleased();
+}
+
+TEST_F(RunSortTest, ClipboardEmptyFailureClosesAfterTheBox) {
+  fake->clipboardText = "b\na\n";
+  fake->FailAt(Step::ClipEmpty);
+  RunSort(kOwner, 0, nullptr, nullptr, 0, 1);
+  ExpectOnlyError("ClipBoard Empty Error!");
+  EXPECT_TRUE(fake->boxes[0].clipboardOpen);
+  EXPECT_TRUE(InOrder(fake->log, {"EmptyClipboard", "Box:VELKAR-ERROR", "CloseClipboard",
+                                  "GlobalUnlock", "GlobalFree"}));
+  ExpectAllReleased();
+}
+
+TEST_F(RunSortTest, ClipboardSetFailureLeavesItEmpty) {
+  fake->clipboardText = "b\na\n";
+  fake->FailAt(Step::ClipSet);
+  RunSort(kOwner, 0, nullptr, nullptr, 0, 1);
+  ExpectOnlyError("ClipBoard Write Error!");
+  EXPECT_TRUE(fake->boxes[0].clipboardOpen);
+  EXPECT_FALSE(fake->clipboardText.has_value());
+  EXPECT_TRUE(InOrder(fake->log, {"SetClipboardText", "Box:VELKAR-ERROR", "CloseClipboard",
+                                  "GlobalUnlock", "GlobalFree"}));
+  ExpectAllReleased();
+  EXPECT_EQ(fake->ClipboardBlocks(), 0);
+}
+
+TEST_F(RunSortTest, SuccessfulRunReleasesInOrder) {
+  WriteAll(Path("in.txt"), "b\na\n");
+  RunSort(kOwner, 0, Path("in.txt").c_str(), Path("out.txt").c_str(), 0, 1);
+  EXPECT_EQ(RunResult, 0);
+  EXPECT_TRUE(InOrder(fake->log, {"HeapAlloc", "CloseFile", "HeapAlloc", "GlobalAlloc",
+                                  "GlobalLock", "HeapFree", "HeapFree", "WriteFile", "CloseFile",
+                                  "GlobalUnlock", "GlobalFree", "Box:VELKAR"}));
+  ExpectAllReleased();
+  EXPECT_EQ(fake->LiveBlocks(), 0);
+}
+
+TEST_F(RunSortTest, ClipboardKeepsTheBlockTheEngineGaveIt) {
+  fake->clipboardText = "b\na\n";
+  RunSort(kOwner, 0, nullptr, nullptr, 0, 1);
+  EXPECT_EQ(fake->ClipboardBlocks(), 1);
+  EXPECT_EQ(fake->EngineBlocks(), 0);
+  // The engine neither frees nor unlocks the block it handed over.
+  std::size_t set = 0;
+  while (fake->log[set] != "SetClipboardText") ++set;
+  EXPECT_EQ(CountOf(std::vector<std::string>(fake->log.begin() + static_cast<long>(set),
+                                             fake->log.end()),
+                    "GlobalFree"),
+            0);
+  // A later run replaces it; the old block then goes with the clipboard's emptying.
+  EXPECT_EQ(SortClipboard("d\nc\n", 0), "c\nd\n");
+  EXPECT_EQ(fake->ClipboardBlocks(), 1);
+  EXPECT_EQ(fake->EngineBlocks(), 0);
+}
+
+}  // namespace
+}  // namespace velkar::test
