@@ -154,7 +154,12 @@ bool QtPlatform::ShowFileDialog(WindowHandle owner, const FileDialogRequest& req
   }
   if (!request.initialName.empty()) dialog.selectFile(BytesToText(request.initialName));
   bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  if (accepted) *chosen = TextToBytes(dialog.selectedFiles().first());
+  if (accepted) {
+    *chosen = TextToBytes(dialog.selectedFiles().first());
+    // As the Windows dialogs do unless told to keep it: the chosen file's folder
+    // becomes the current directory, where relative names are then looked up.
+    QDir::setCurrent(QFileInfo(dialog.selectedFiles().first()).absolutePath());
+  }
   Reactivate(previous);
   return accepted;
 }

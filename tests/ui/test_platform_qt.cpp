@@ -189,6 +189,9 @@ class PlatformQtTest : public QObject {
     QVERIFY(platform.ShowFileDialog(nullptr, request, &chosen));
     QVERIFY(seen);
     QCOMPARE(chosen, dir.filePath("B.TXT").toStdString());
+    // The chosen file's folder is now the current directory.
+    QCOMPARE(QDir::current().absolutePath(), QDir(dir.path()).absolutePath());
+    QDir::setCurrent(QDir::tempPath());
   }
 
   // The save dialog refuses a name in a folder that does not exist and asks before
