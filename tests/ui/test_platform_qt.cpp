@@ -27,7 +27,7 @@ template <typename W, typename F>
 void WhenModal(F check) {
   QTimer::singleShot(0, [check] {
     W* window = nullptr;
-    QTest::qWaitFor([&] { return (window = qobject_cast<W*>(QApplication::activeModalWidget())); });
+    (void)QTest::qWaitFor([&] { return (window = qobject_cast<W*>(QApplication::activeModalWidget())); });
     QVERIFY(window != nullptr);
     check(window);
   });
