@@ -112,8 +112,8 @@ bool QtPlatform::SetClipboardText(MemHandle block) {
   if (bytes == nullptr) return false;
   std::size_t size = GlobalSize(block);
   const void* nul = std::memchr(bytes, 0, size);
-  std::size_t len = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes)
-                                   : size;
+  std::size_t len =
+      nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes) : size;
   QString text = BytesToText(std::string_view(bytes, len));
   Platform::GlobalUnlock(block);
   QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);

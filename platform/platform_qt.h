@@ -36,8 +36,7 @@ class QtPlatform : public Platform {
   // Hands the request to `helpViewer`; nothing happens while none is set.
   void ShowHelp(WindowHandle owner, const char* helpFile, unsigned command,
                 const char* data) override;
-  std::function<void(WindowHandle owner, const char* helpFile, unsigned command,
-                     const char* data)>
+  std::function<void(WindowHandle owner, const char* helpFile, unsigned command, const char* data)>
       helpViewer;
 
   // On: the wait cursor over the whole application. Off: the default cursor, with

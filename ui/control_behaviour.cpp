@@ -50,7 +50,8 @@ std::vector<std::string> DroppedFileNames(const QMimeData* data) {
       rest = rest.mid(slash);
     }
     QByteArray name = QByteArray::fromPercentEncoding(rest);
-    if (!name.isEmpty()) names.emplace_back(name.constData(), static_cast<std::size_t>(name.size()));
+    if (!name.isEmpty())
+      names.emplace_back(name.constData(), static_cast<std::size_t>(name.size()));
   }
   return names;
 }
@@ -78,8 +79,7 @@ void TVelkarMainForm::ConnectHandlers() {
       {NumCompCheckBox, &TVelkarMainForm::NumCompCheckBoxClick},
   };
   for (const Pair& pair : pairs) {
-    connect(pair.box, &QCheckBox::toggled, this,
-            [this, pair] { (this->*pair.handler)(pair.box); });
+    connect(pair.box, &QCheckBox::toggled, this, [this, pair] { (this->*pair.handler)(pair.box); });
   }
   connect(FileOpenPanel, &TBrowsePanel::Clicked, this, [this] { FileOpen(FileOpenPanel); });
   connect(FileOpenPanel, &TBrowsePanel::Entered, this, [this] { FileOpen(FileOpenPanel); });

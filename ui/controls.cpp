@@ -106,8 +106,8 @@ void TBrowsePanel::mousePressEvent(QMouseEvent* event) {
 }
 
 void TBrowsePanel::mouseReleaseEvent(QMouseEvent* event) {
-  const bool click = pressed_ && event->button() == Qt::LeftButton &&
-                     rect().contains(event->position().toPoint());
+  const bool click =
+      pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
   pressed_ = false;
   event->accept();
   if (click) emit Clicked();

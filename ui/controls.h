@@ -53,7 +53,7 @@ class TEdit : public QLineEdit {
   bool userAction_ = false;   // a user action is being processed
   bool editPending_ = false;  // textEdited came for the change not yet reported
   bool modified_ = false;
-  QString lastText_;          // the text before the change being validated
+  QString lastText_;  // the text before the change being validated
 };
 
 // Check box and radio button that answer a click anywhere in their area, not only

@@ -130,8 +130,8 @@ class TVelkarMainForm : public QMainWindow {
   void ConnectHandlers();       // control_behaviour.cpp
   void FocusFirstTabStop();
 
-  bool running_ = false;     // a run request is in progress
-  bool shownOnce_ = false;   // centred on the first showing only
+  bool running_ = false;            // a run request is in progress
+  bool shownOnce_ = false;          // centred on the first showing only
   std::vector<QWidget*> tabChain_;  // the tab stops in tab order
 };
 

@@ -31,7 +31,19 @@ constexpr const char* kFontSubstitute = "IPAPGothic";
 // The system scroll-bar colour, SortMenu's background.
 constexpr QRgb kScrollBarColour = qRgb(200, 200, 200);
 
-enum class Kind { StatusBar, Frame, Radio, PageControl, Page, CheckBox, Edit, UpDown, GroupBox, Panel, Button };
+enum class Kind {
+  StatusBar,
+  Frame,
+  Radio,
+  PageControl,
+  Page,
+  CheckBox,
+  Edit,
+  UpDown,
+  GroupBox,
+  Panel,
+  Button
+};
 
 // Initial state flags.
 enum : unsigned { kChecked = 1, kHidden = 2 };
@@ -42,47 +54,69 @@ struct ControlSpec {
   const char* name;
   Kind kind;
   const char* parent;  // nullptr: the window
-  const char* caption;
   int left, top, width, height;
   int tabOrder;  // within the parent; kNoTab: takes no part
   bool tabStop;  // false: holds its place but is never reached by Tab
   unsigned state;
-  std::size_t maxBytes = 0;     // edits: the user's typing limit, 0 none
-  int rangeMin = 0, rangeMax = 0, position = 0, increment = 0;  // up-downs
-  const char* buddy = nullptr;  // up-downs
+  const char* caption;
 };
 
 // clang-format off
 const ControlSpec kControls[] = {
-  // name                        kind               parent            caption                       L    T    W    H  tab    stop   state
-  {"StatusLine",                 Kind::StatusBar,   nullptr,          "テキストソートユーティリティ",  0, 291, 426,  23, kNoTab, false, 0},
-  {"SortMenu",                   Kind::Frame,       nullptr,          "ソート順指定",                 16,   8, 169,  89, 1,      false, 0},
-  {"Sort_F_RadioButton",         Kind::Radio,       nullptr,          "昇順ソート",                   32,  32, 113,  17, 2,      true,  kChecked},
-  {"Sort_R_RadioButton",         Kind::Radio,       nullptr,          "降順ソート",                   32,  64, 121,  17, 3,      true,  0},
-  {"PageControl1",               Kind::PageControl, nullptr,          "",                           208,   8, 201,  89, 4,      true,  0},
-  {"TabSheet1",                  Kind::Page,        "PageControl1",   "ソートオプション",              0,   0,   0,   0, 0,      false, 0},
-  {"NotCaseSensitiveCheckBox",   Kind::CheckBox,    "TabSheet1",      "英大文字小文字同一視",           8,   8, 145,  17, 0,      true,  0},
-  {"UniqCheckBox",               Kind::CheckBox,    "TabSheet1",      "重複行削除",                    8,  32,  97,  17, 1,      true,  0},
-  {"TabSheet2",                  Kind::Page,        "PageControl1",   "ソートキー",                    0,   0,   0,   0, 1,      false, 0},
-  {"SortPosEdit",                Kind::Edit,        "TabSheet2",      "1",                           16,   8,  41,  20, 0,      true,  0, 5},
-  {"UpDown1",                    Kind::UpDown,      "TabSheet2",      "",                            57,   8,  15,  20, 1,      false, 0, 0, 1, 1024, 1,  1, "SortPosEdit"},
-  {"UpDown2",                    Kind::UpDown,      "TabSheet2",      "",                            72,   8,  16,  20, 2,      false, 0, 0, 1, 1024, 1, 10},
-  {"ColumCheckBox",              Kind::CheckBox,    "TabSheet2",      "バイト（桁）",                  16,  40,  81,  17, 3,      true,  kChecked},
-  {"FieldCheckBox",              Kind::CheckBox,    "TabSheet2",      "フィールド",                   104,  40,  73,  17, 4,      true,  0},
-  {"StringCompCheckBox",         Kind::CheckBox,    "TabSheet2",      "文字列",                        96,   0,  97,  17, 5,      true,  kChecked},
-  {"NumCompCheckBox",            Kind::CheckBox,    "TabSheet2",      "数値",                          96,  16,  97,  17, 6,      true,  0},
-  {"InputGroupBox",              Kind::GroupBox,    nullptr,          "ソート対象",                    16, 104, 393,  73, 5,      true,  0},
-  {"ClipBoardCheckBox1",         Kind::CheckBox,    "InputGroupBox",  "クリップボード",                16,  16,  97,  17, 0,      true,  kChecked},
-  {"FileOpenCheckBox",           Kind::CheckBox,    "InputGroupBox",  "ファイル",                     128,  16,  57,  17, 1,      true,  0},
-  {"FileOpenPanel",              Kind::Panel,       "InputGroupBox",  "参照",                        344,  40,  41,  17, 2,      true,  kHidden},
-  {"FileOpenEdit",               Kind::Edit,        "InputGroupBox",  "",                            16,  40, 321,  20, 3,      true,  kHidden},
-  {"OutputGroupBox",             Kind::GroupBox,    nullptr,          "ソート結果の保存先",             16, 184, 393,  73, 6,      true,  0},
-  {"ClipBoardCheckBox2",         Kind::CheckBox,    "OutputGroupBox", "クリップボード",                16,  16,  97,  17, 0,      true,  kChecked},
-  {"FileSaveCheckBox",           Kind::CheckBox,    "OutputGroupBox", "ファイル",                     128,  16,  57,  17, 1,      true,  0},
-  {"FileSavePanel",              Kind::Panel,       "OutputGroupBox", "参照",                        344,  40,  41,  17, 2,      true,  kHidden},
-  {"FileSaveEdit",               Kind::Edit,        "OutputGroupBox", "",                            16,  40, 321,  20, 3,      true,  kHidden},
-  {"OKButton",                   Kind::Button,      nullptr,          "実行",                         112, 264,  75,  25, 7,      true,  0},
-  {"CancelButton",               Kind::Button,      nullptr,          "閉じる",                       232, 264,  75,  25, 8,      true,  0},
+  // name                       kind               parent              L    T    W    H  tab     stop   state     caption
+  {"StatusLine",                Kind::StatusBar,   nullptr,            0, 291, 426,  23, kNoTab, false, 0,        "テキストソートユーティリティ"},
+  {"SortMenu",                  Kind::Frame,       nullptr,           16,   8, 169,  89, 1,      false, 0,        "ソート順指定"},
+  {"Sort_F_RadioButton",        Kind::Radio,       nullptr,           32,  32, 113,  17, 2,      true,  kChecked, "昇順ソート"},
+  {"Sort_R_RadioButton",        Kind::Radio,       nullptr,           32,  64, 121,  17, 3,      true,  0,        "降順ソート"},
+  {"PageControl1",              Kind::PageControl, nullptr,          208,   8, 201,  89, 4,      true,  0,        ""},
+  {"TabSheet1",                 Kind::Page,        "PageControl1",     0,   0,   0,   0, 0,      false, 0,        "ソートオプション"},
+  {"NotCaseSensitiveCheckBox",  Kind::CheckBox,    "TabSheet1",        8,   8, 145,  17, 0,      true,  0,        "英大文字小文字同一視"},
+  {"UniqCheckBox",              Kind::CheckBox,    "TabSheet1",        8,  32,  97,  17, 1,      true,  0,        "重複行削除"},
+  {"TabSheet2",                 Kind::Page,        "PageControl1",     0,   0,   0,   0, 1,      false, 0,        "ソートキー"},
+  {"SortPosEdit",               Kind::Edit,        "TabSheet2",       16,   8,  41,  20, 0,      true,  0,        "1"},
+  {"UpDown1",                   Kind::UpDown,      "TabSheet2",       57,   8,  15,  20, 1,      false, 0,        ""},
+  {"UpDown2",                   Kind::UpDown,      "TabSheet2",       72,   8,  16,  20, 2,      false, 0,        ""},
+  {"ColumCheckBox",             Kind::CheckBox,    "TabSheet2",       16,  40,  81,  17, 3,      true,  kChecked, "バイト（桁）"},
+  {"FieldCheckBox",             Kind::CheckBox,    "TabSheet2",      104,  40,  73,  17, 4,      true,  0,        "フィールド"},
+  {"StringCompCheckBox",        Kind::CheckBox,    "TabSheet2",       96,   0,  97,  17, 5,      true,  kChecked, "文字列"},
+  {"NumCompCheckBox",           Kind::CheckBox,    "TabSheet2",       96,  16,  97,  17, 6,      true,  0,        "数値"},
+  {"InputGroupBox",             Kind::GroupBox,    nullptr,           16, 104, 393,  73, 5,      true,  0,        "ソート対象"},
+  {"ClipBoardCheckBox1",        Kind::CheckBox,    "InputGroupBox",   16,  16,  97,  17, 0,      true,  kChecked, "クリップボード"},
+  {"FileOpenCheckBox",          Kind::CheckBox,    "InputGroupBox",  128,  16,  57,  17, 1,      true,  0,        "ファイル"},
+  {"FileOpenPanel",             Kind::Panel,       "InputGroupBox",  344,  40,  41,  17, 2,      true,  kHidden,  "参照"},
+  {"FileOpenEdit",              Kind::Edit,        "InputGroupBox",   16,  40, 321,  20, 3,      true,  kHidden,  ""},
+  {"OutputGroupBox",            Kind::GroupBox,    nullptr,           16, 184, 393,  73, 6,      true,  0,        "ソート結果の保存先"},
+  {"ClipBoardCheckBox2",        Kind::CheckBox,    "OutputGroupBox",  16,  16,  97,  17, 0,      true,  kChecked, "クリップボード"},
+  {"FileSaveCheckBox",          Kind::CheckBox,    "OutputGroupBox", 128,  16,  57,  17, 1,      true,  0,        "ファイル"},
+  {"FileSavePanel",             Kind::Panel,       "OutputGroupBox", 344,  40,  41,  17, 2,      true,  kHidden,  "参照"},
+  {"FileSaveEdit",              Kind::Edit,        "OutputGroupBox",  16,  40, 321,  20, 3,      true,  kHidden,  ""},
+  {"OKButton",                  Kind::Button,      nullptr,          112, 264,  75,  25, 7,      true,  0,        "実行"},
+  {"CancelButton",              Kind::Button,      nullptr,          232, 264,  75,  25, 8,      true,  0,        "閉じる"},
+};
+
+// Edits: the number of bytes the user may type, 0 for no limit.
+struct EditSpec {
+  const char* name;
+  std::size_t maxBytes;
+};
+
+const EditSpec kEdits[] = {
+  {"SortPosEdit",  5},
+  {"FileOpenEdit", 0},
+  {"FileSaveEdit", 0},
+};
+
+// Up-downs: vertical, stopping at their limits.
+struct UpDownSpec {
+  const char* name;
+  int min, max, position, increment;
+  bool wrap;
+  const char* buddy;  // nullptr: none
+};
+
+const UpDownSpec kUpDowns[] = {
+  {"UpDown1", 1, 1024, 1,  1, false, "SortPosEdit"},
+  {"UpDown2", 1, 1024, 1, 10, false, nullptr},
 };
 // clang-format on
 
@@ -98,15 +132,15 @@ struct MenuSpec {
 };
 
 const MenuSpec kMenu[] = {
-  {"FileMenu", MenuKind::Menu, "&File"},
-  {"FileOpenItem", MenuKind::Item, "&Open"},
-  {"N1", MenuKind::Separator, "-"},
-  {"FileExitItem", MenuKind::Item, "e&Xit"},
-  {"HelpMenu", MenuKind::Menu, "&Help"},
-  {"HelpContentsItem", MenuKind::Item, "&Contents"},
-  {"HelpSearchItem", MenuKind::Item, "&Search"},
-  {"N3", MenuKind::Separator, "-"},
-  {"HelpAboutItem", MenuKind::Item, "&About"},
+    {"FileMenu", MenuKind::Menu, "&File"},
+    {"FileOpenItem", MenuKind::Item, "&Open"},
+    {"N1", MenuKind::Separator, "-"},
+    {"FileExitItem", MenuKind::Item, "e&Xit"},
+    {"HelpMenu", MenuKind::Menu, "&Help"},
+    {"HelpContentsItem", MenuKind::Item, "&Contents"},
+    {"HelpSearchItem", MenuKind::Item, "&Search"},
+    {"N3", MenuKind::Separator, "-"},
+    {"HelpAboutItem", MenuKind::Item, "&About"},
 };
 
 struct DialogSpec {
@@ -116,44 +150,66 @@ struct DialogSpec {
 };
 
 const DialogSpec kDialogs[] = {
-  {&TVelkarMainForm::OpenDialog, false,
-   "テキストファイル(*.TXT,*.CSV)|*.TXT;*.CSV|すべてのファイル(*.*)|*.*"},
-  {&TVelkarMainForm::SaveDialog, true,
-   "テキストファイル(*.TXT, *.CSV)|*.TXT;*.CSV|すべてのファイル(*.*)|*.*"},
+    {&TVelkarMainForm::OpenDialog, false,
+     "テキストファイル(*.TXT,*.CSV)|*.TXT;*.CSV|すべてのファイル(*.*)|*.*"},
+    {&TVelkarMainForm::SaveDialog, true,
+     "テキストファイル(*.TXT, *.CSV)|*.TXT;*.CSV|すべてのファイル(*.*)|*.*"},
 };
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 QWidget* Create(Kind kind, QWidget* parent) {
   switch (kind) {
-    case Kind::StatusBar: return new TStatusLine(parent);
-    case Kind::Frame: return new QGroupBox(parent);
-    case Kind::Radio: return new TRadioButton(parent);
-    case Kind::PageControl: return new QTabWidget(parent);
-    case Kind::Page: return new QWidget;  // parented by the tab control
-    case Kind::CheckBox: return new TCheckBox(parent);
-    case Kind::Edit: return new TEdit(parent);
-    case Kind::UpDown: return new TUpDown(parent);
-    case Kind::GroupBox: return new QGroupBox(parent);
-    case Kind::Panel: return new TBrowsePanel(parent);
-    case Kind::Button: return new QPushButton(parent);
+    case Kind::StatusBar:
+      return new TStatusLine(parent);
+    case Kind::Frame:
+      return new QGroupBox(parent);
+    case Kind::Radio:
+      return new TRadioButton(parent);
+    case Kind::PageControl:
+      return new QTabWidget(parent);
+    case Kind::Page:
+      return new QWidget;  // parented by the tab control
+    case Kind::CheckBox:
+      return new TCheckBox(parent);
+    case Kind::Edit:
+      return new TEdit(parent);
+    case Kind::UpDown:
+      return new TUpDown(parent);
+    case Kind::GroupBox:
+      return new QGroupBox(parent);
+    case Kind::Panel:
+      return new TBrowsePanel(parent);
+    case Kind::Button:
+      return new QPushButton(parent);
   }
   return nullptr;
 }
 
 void SetCaption(QWidget* widget, Kind kind, const QString& caption) {
   switch (kind) {
-    case Kind::StatusBar: static_cast<TStatusLine*>(widget)->SetSimpleText(caption); break;
+    case Kind::StatusBar:
+      static_cast<TStatusLine*>(widget)->SetSimpleText(caption);
+      break;
     case Kind::Frame:
-    case Kind::GroupBox: static_cast<QGroupBox*>(widget)->setTitle(caption); break;
+    case Kind::GroupBox:
+      static_cast<QGroupBox*>(widget)->setTitle(caption);
+      break;
     case Kind::Radio:
     case Kind::CheckBox:
-    case Kind::Button: static_cast<QAbstractButton*>(widget)->setText(caption); break;
-    case Kind::Edit: static_cast<QLineEdit*>(widget)->setText(caption); break;
-    case Kind::Panel: static_cast<QLabel*>(widget)->setText(caption); break;
+    case Kind::Button:
+      static_cast<QAbstractButton*>(widget)->setText(caption);
+      break;
+    case Kind::Edit:
+      static_cast<QLineEdit*>(widget)->setText(caption);
+      break;
+    case Kind::Panel:
+      static_cast<QLabel*>(widget)->setText(caption);
+      break;
     case Kind::PageControl:
     case Kind::Page:
-    case Kind::UpDown: break;
+    case Kind::UpDown:
+      break;
   }
 }
 
@@ -197,7 +253,6 @@ void TVelkarMainForm::BuildFromDescription() {
   // Controls, in table order: a parent always comes before its children, and later
   // rows lie above earlier ones (the radio buttons over SortMenu).
   std::map<QString, QWidget*> made;
-  std::map<QString, const ControlSpec*> specs;
   for (const ControlSpec& spec : kControls) {
     QWidget* parentWidget = spec.parent != nullptr ? made.at(Text(spec.parent)) : ClientArea;
     QWidget* widget = Create(spec.kind, parentWidget);
@@ -211,17 +266,20 @@ void TVelkarMainForm::BuildFromDescription() {
     if (!spec.tabStop && spec.kind != Kind::Page) widget->setFocusPolicy(Qt::NoFocus);
     if ((spec.state & kChecked) != 0) static_cast<QAbstractButton*>(widget)->setChecked(true);
     if ((spec.state & kHidden) != 0) widget->hide();
-    if (spec.kind == Kind::Edit) static_cast<TEdit*>(widget)->SetMaxBytes(spec.maxBytes);
-    if (spec.kind == Kind::UpDown) {
-      auto* upDown = static_cast<TUpDown*>(widget);
-      upDown->SetRange(spec.rangeMin, spec.rangeMax);
-      upDown->SetPosition(spec.position);
-      upDown->SetIncrement(spec.increment);
-      upDown->SetWrap(false);
-      if (spec.buddy != nullptr) upDown->SetBuddy(static_cast<QLineEdit*>(made.at(Text(spec.buddy))));
-    }
     made[widget->objectName()] = widget;
-    specs[widget->objectName()] = &spec;
+  }
+  for (const EditSpec& spec : kEdits) {
+    static_cast<TEdit*>(made.at(Text(spec.name)))->SetMaxBytes(spec.maxBytes);
+  }
+  for (const UpDownSpec& spec : kUpDowns) {
+    auto* upDown = static_cast<TUpDown*>(made.at(Text(spec.name)));
+    upDown->SetRange(spec.min, spec.max);
+    upDown->SetPosition(spec.position);
+    upDown->SetIncrement(spec.increment);
+    upDown->SetWrap(spec.wrap);
+    if (spec.buddy != nullptr) {
+      upDown->SetBuddy(static_cast<QLineEdit*>(made.at(Text(spec.buddy))));
+    }
   }
 
   Bind(made, "StatusLine", StatusLine);
@@ -351,7 +409,8 @@ void TVelkarMainForm::showEvent(QShowEvent* event) {
 void TVelkarMainForm::FocusFirstTabStop() {
   for (QWidget* widget : tabChain_) {
     if (!widget->isVisibleTo(this) || !widget->isEnabled()) continue;
-    if (auto* radio = qobject_cast<QRadioButton*>(widget); radio != nullptr && !radio->isChecked()) {
+    if (auto* radio = qobject_cast<QRadioButton*>(widget);
+        radio != nullptr && !radio->isChecked()) {
       continue;
     }
     // Given as on activation, so that a browse panel opens nothing.

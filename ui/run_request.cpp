@@ -61,7 +61,8 @@ void TVelkarMainForm::ExecuteSort() {
   if (outputToFile) {
     outputName = TextToBytes(FileSaveEdit->text());
     if (outputName.empty()) {
-      CurrentPlatform()->ShowMessageBox(ApplicationWindow(), kNoOutputName, kRequestCaption, kBoxOk);
+      CurrentPlatform()->ShowMessageBox(ApplicationWindow(), kNoOutputName, kRequestCaption,
+                                        kBoxOk);
       return;
     }
   }

@@ -2,12 +2,13 @@
 // arrow is held, and the buddy edit's number and arrow keys.
 #include "ui/up_down.h"
 
+#include <qdrawutil.h>
+
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimerEvent>
-#include <qdrawutil.h>
 
 #include "ui/controls.h"
 
@@ -78,8 +79,8 @@ void TUpDown::paintEvent(QPaintEvent*) {
                << QPoint(cx, cy + h / 2 + 1 - (h % 2));
     }
     painter.setPen(Qt::NoPen);
-    painter.setBrush(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                     QPalette::ButtonText));
+    painter.setBrush(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
     painter.drawPolygon(triangle);
   }
 }

@@ -56,9 +56,9 @@ class TUpDown : public QWidget {
   int increment_ = 1;
   bool wrap_ = false;
   QLineEdit* buddy_ = nullptr;
-  bool pressed_ = false;        // an arrow is held down
+  bool pressed_ = false;  // an arrow is held down
   Direction pressedArrow_ = Up;
-  QBasicTimer repeat_;          // steps again while the arrow is held
+  QBasicTimer repeat_;  // steps again while the arrow is held
 };
 
 }  // namespace velkar

@@ -11,8 +11,8 @@ using velkar::test::FormFixture;
 
 namespace {
 constexpr unsigned kOpen = kDlgPathMustExist | kDlgFileMustExist;
-constexpr unsigned kSave = kDlgOverwritePrompt | kDlgHideReadOnly | kDlgPathMustExist |
-                           kDlgNoReadOnlyReturn;
+constexpr unsigned kSave =
+    kDlgOverwritePrompt | kDlgHideReadOnly | kDlgPathMustExist | kDlgNoReadOnlyReturn;
 }  // namespace
 
 class FileNamesTest : public QObject {

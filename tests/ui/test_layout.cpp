@@ -37,7 +37,13 @@ const Expected kExpected[] = {
     {"Sort_F_RadioButton", "radio", "", "昇順ソート", {32, 32, 113, 17}, true, 1},
     {"Sort_R_RadioButton", "radio", "", "降順ソート", {32, 64, 121, 17}, true, 0},
     {"PageControl1", "tabs", "", "", {208, 8, 201, 89}, true, -1},
-    {"NotCaseSensitiveCheckBox", "check", "TabSheet1", "英大文字小文字同一視", {8, 8, 145, 17}, true, 0},
+    {"NotCaseSensitiveCheckBox",
+     "check",
+     "TabSheet1",
+     "英大文字小文字同一視",
+     {8, 8, 145, 17},
+     true,
+     0},
     {"UniqCheckBox", "check", "TabSheet1", "重複行削除", {8, 32, 97, 17}, true, 0},
     {"SortPosEdit", "edit", "TabSheet2", "1", {16, 8, 41, 20}, true, -1},
     {"UpDown1", "updown", "TabSheet2", "", {57, 8, 15, 20}, true, -1},
@@ -117,23 +123,43 @@ class LayoutTest : public QObject {
     TVelkarMainForm* f = fixture_->form.get();
     const std::pair<QObject*, const char*> members[] = {
         {f, "VelkarMainForm"},
-        {f->StatusLine, "StatusLine"}, {f->SortMenu, "SortMenu"},
-        {f->Sort_F_RadioButton, "Sort_F_RadioButton"}, {f->Sort_R_RadioButton, "Sort_R_RadioButton"},
-        {f->PageControl1, "PageControl1"}, {f->TabSheet1, "TabSheet1"}, {f->TabSheet2, "TabSheet2"},
-        {f->NotCaseSensitiveCheckBox, "NotCaseSensitiveCheckBox"}, {f->UniqCheckBox, "UniqCheckBox"},
-        {f->SortPosEdit, "SortPosEdit"}, {f->UpDown1, "UpDown1"}, {f->UpDown2, "UpDown2"},
-        {f->ColumCheckBox, "ColumCheckBox"}, {f->FieldCheckBox, "FieldCheckBox"},
-        {f->StringCompCheckBox, "StringCompCheckBox"}, {f->NumCompCheckBox, "NumCompCheckBox"},
-        {f->InputGroupBox, "InputGroupBox"}, {f->ClipBoardCheckBox1, "ClipBoardCheckBox1"},
-        {f->FileOpenCheckBox, "FileOpenCheckBox"}, {f->FileOpenPanel, "FileOpenPanel"},
-        {f->FileOpenEdit, "FileOpenEdit"}, {f->OutputGroupBox, "OutputGroupBox"},
-        {f->ClipBoardCheckBox2, "ClipBoardCheckBox2"}, {f->FileSaveCheckBox, "FileSaveCheckBox"},
-        {f->FileSavePanel, "FileSavePanel"}, {f->FileSaveEdit, "FileSaveEdit"},
-        {f->OKButton, "OKButton"}, {f->CancelButton, "CancelButton"},
-        {f->FileMenu, "FileMenu"}, {f->FileOpenItem, "FileOpenItem"}, {f->N1, "N1"},
-        {f->FileExitItem, "FileExitItem"}, {f->HelpMenu, "HelpMenu"},
-        {f->HelpContentsItem, "HelpContentsItem"}, {f->HelpSearchItem, "HelpSearchItem"},
-        {f->N3, "N3"}, {f->HelpAboutItem, "HelpAboutItem"},
+        {f->StatusLine, "StatusLine"},
+        {f->SortMenu, "SortMenu"},
+        {f->Sort_F_RadioButton, "Sort_F_RadioButton"},
+        {f->Sort_R_RadioButton, "Sort_R_RadioButton"},
+        {f->PageControl1, "PageControl1"},
+        {f->TabSheet1, "TabSheet1"},
+        {f->TabSheet2, "TabSheet2"},
+        {f->NotCaseSensitiveCheckBox, "NotCaseSensitiveCheckBox"},
+        {f->UniqCheckBox, "UniqCheckBox"},
+        {f->SortPosEdit, "SortPosEdit"},
+        {f->UpDown1, "UpDown1"},
+        {f->UpDown2, "UpDown2"},
+        {f->ColumCheckBox, "ColumCheckBox"},
+        {f->FieldCheckBox, "FieldCheckBox"},
+        {f->StringCompCheckBox, "StringCompCheckBox"},
+        {f->NumCompCheckBox, "NumCompCheckBox"},
+        {f->InputGroupBox, "InputGroupBox"},
+        {f->ClipBoardCheckBox1, "ClipBoardCheckBox1"},
+        {f->FileOpenCheckBox, "FileOpenCheckBox"},
+        {f->FileOpenPanel, "FileOpenPanel"},
+        {f->FileOpenEdit, "FileOpenEdit"},
+        {f->OutputGroupBox, "OutputGroupBox"},
+        {f->ClipBoardCheckBox2, "ClipBoardCheckBox2"},
+        {f->FileSaveCheckBox, "FileSaveCheckBox"},
+        {f->FileSavePanel, "FileSavePanel"},
+        {f->FileSaveEdit, "FileSaveEdit"},
+        {f->OKButton, "OKButton"},
+        {f->CancelButton, "CancelButton"},
+        {f->FileMenu, "FileMenu"},
+        {f->FileOpenItem, "FileOpenItem"},
+        {f->N1, "N1"},
+        {f->FileExitItem, "FileExitItem"},
+        {f->HelpMenu, "HelpMenu"},
+        {f->HelpContentsItem, "HelpContentsItem"},
+        {f->HelpSearchItem, "HelpSearchItem"},
+        {f->N3, "N3"},
+        {f->HelpAboutItem, "HelpAboutItem"},
     };
     for (const auto& [object, name] : members) {
       QVERIFY2(object != nullptr, name);
@@ -161,7 +187,8 @@ class LayoutTest : public QObject {
     QCOMPARE(form->font().pixelSize(), 12);
     QCOMPARE(form->font().weight(), QFont::Normal);
     // The face does not exist here: the installed Japanese Gothic face draws instead.
-    QCOMPARE(QFont::substitute(QString::fromUtf8("ＭＳ Ｐゴシック")).toLower(), QString("ipapgothic"));
+    QCOMPARE(QFont::substitute(QString::fromUtf8("ＭＳ Ｐゴシック")).toLower(),
+             QString("ipapgothic"));
     QCOMPARE(QFontInfo(form->font()).family(), QString("IPAPGothic"));
     // Every control inherits it.
     QCOMPARE(form->SortPosEdit->font().family(), QString::fromUtf8("ＭＳ Ｐゴシック"));
@@ -206,16 +233,17 @@ class LayoutTest : public QObject {
 
   void tabWalksTheStopsInOrder() {
     TVelkarMainForm* form = fixture_->form.get();
-    const QStringList expected = {"PageControl1", "NotCaseSensitiveCheckBox", "UniqCheckBox",
-                                  "ClipBoardCheckBox1", "FileOpenCheckBox", "ClipBoardCheckBox2",
-                                  "FileSaveCheckBox", "OKButton", "CancelButton",
-                                  "Sort_F_RadioButton"};
+    const QStringList expected = {
+        "PageControl1",     "NotCaseSensitiveCheckBox", "UniqCheckBox",     "ClipBoardCheckBox1",
+        "FileOpenCheckBox", "ClipBoardCheckBox2",       "FileSaveCheckBox", "OKButton",
+        "CancelButton",     "Sort_F_RadioButton"};
     QStringList seen;
     for (int i = 0; i < expected.size(); ++i) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QWidget* focus = QApplication::focusWidget();
       // The tab control's strip holds the focus for the tab control.
-      while (focus != nullptr && focus->objectName().startsWith("qt_")) focus = focus->parentWidget();
+      while (focus != nullptr && focus->objectName().startsWith("qt_"))
+        focus = focus->parentWidget();
       seen << (focus != nullptr ? focus->objectName() : QString());
     }
     QCOMPARE(seen, expected);
@@ -224,7 +252,7 @@ class LayoutTest : public QObject {
     form->PageControl1->setCurrentIndex(1);
     form->Sort_R_RadioButton->setChecked(true);
     form->Sort_F_RadioButton->setFocus(Qt::OtherFocusReason);
-    const QStringList second = {"SortPosEdit", "ColumCheckBox", "FieldCheckBox",
+    const QStringList second = {"SortPosEdit",        "ColumCheckBox",   "FieldCheckBox",
                                 "StringCompCheckBox", "NumCompCheckBox", "ClipBoardCheckBox1"};
     form->Sort_R_RadioButton->setFocus(Qt::OtherFocusReason);
     QTest::keyClick(form->Sort_R_RadioButton, Qt::Key_Tab);  // to the tab strip

@@ -21,10 +21,14 @@ class PairsTest : public QObject {
   void plainPairsBounceOnce_data() {
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
-    QTest::newRow("key kind") << "ColumCheckBox" << "FieldCheckBox";
-    QTest::newRow("key kind, other box") << "FieldCheckBox" << "ColumCheckBox";
-    QTest::newRow("comparison") << "StringCompCheckBox" << "NumCompCheckBox";
-    QTest::newRow("comparison, other box") << "NumCompCheckBox" << "StringCompCheckBox";
+    QTest::newRow("key kind") << "ColumCheckBox"
+                              << "FieldCheckBox";
+    QTest::newRow("key kind, other box") << "FieldCheckBox"
+                                         << "ColumCheckBox";
+    QTest::newRow("comparison") << "StringCompCheckBox"
+                                << "NumCompCheckBox";
+    QTest::newRow("comparison, other box") << "NumCompCheckBox"
+                                           << "StringCompCheckBox";
   }
   void plainPairsBounceOnce() {
     QFETCH(QString, first);

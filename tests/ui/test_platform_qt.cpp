@@ -27,7 +27,8 @@ template <typename W, typename F>
 void WhenModal(F check) {
   QTimer::singleShot(0, [check] {
     W* window = nullptr;
-    (void)QTest::qWaitFor([&] { return (window = qobject_cast<W*>(QApplication::activeModalWidget())); });
+    (void)QTest::qWaitFor(
+        [&] { return (window = qobject_cast<W*>(QApplication::activeModalWidget())); });
     QVERIFY(window != nullptr);
     check(window);
   });
@@ -150,7 +151,8 @@ class PlatformQtTest : public QObject {
   // nothing else; the last name offered; the chosen name returned as bytes.
   void openDialogListsByFilter() {
     QTemporaryDir dir;
-    for (const char* name : {"a.txt", "B.TXT", "c.csv", "d.bin", "noext"}) Touch(dir.filePath(name));
+    for (const char* name : {"a.txt", "B.TXT", "c.csv", "d.bin", "noext"})
+      Touch(dir.filePath(name));
     QtPlatform platform;
     FileDialogRequest request;
     request.options = kDlgPathMustExist | kDlgFileMustExist;
@@ -202,7 +204,8 @@ class PlatformQtTest : public QObject {
     QtPlatform platform;
     FileDialogRequest request;
     request.save = true;
-    request.options = kDlgOverwritePrompt | kDlgHideReadOnly | kDlgPathMustExist | kDlgNoReadOnlyReturn;
+    request.options =
+        kDlgOverwritePrompt | kDlgHideReadOnly | kDlgPathMustExist | kDlgNoReadOnlyReturn;
     request.filter = "テキストファイル(*.TXT, *.CSV)|*.TXT;*.CSV|すべてのファイル(*.*)|*.*";
     request.initialName = dir.filePath("old.txt").toStdString();
     QStringList warnings;

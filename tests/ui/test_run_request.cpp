@@ -83,25 +83,36 @@ class RunRequestTest : public QObject {
     QTest::addColumn<QString>("position");
     QTest::addColumn<QByteArray>("in");
     QTest::addColumn<QByteArray>("out");
-    QTest::newRow("initial: ascending, whole line") << "" << "1" << QByteArray("b\nB\na\n")
-                                                   << QByteArray("B\r\na\r\nb\r\n");
-    QTest::newRow("descending") << "r" << "1" << QByteArray("a\nc\nb\n")
-                                << QByteArray("c\r\nb\r\na\r\n");
-    QTest::newRow("neither radio checked: descending") << "-" << "1" << QByteArray("a\nc\nb\n")
-                                                        << QByteArray("c\r\nb\r\na\r\n");
-    QTest::newRow("ignore case, unique") << "iu" << "1" << QByteArray("b\nA\na\nB\n")
-                                         << QByteArray("A\r\nb\r\n");
-    QTest::newRow("column 2") << "" << "2" << QByteArray("xb\nya\n") << QByteArray("ya\r\nxb\r\n");
-    QTest::newRow("column 2, text 12 gives 11") << "" << "12" << QByteArray("0123456789ab\n0123456789aa\n")
-                                                << QByteArray("0123456789aa\r\n0123456789ab\r\n");
-    QTest::newRow("field 2") << "f" << "2" << QByteArray("1,b\n2,a\n") << QByteArray("2,a\r\n1,b\r\n");
-    QTest::newRow("field 2 numeric") << "fn" << "2" << QByteArray("x,10\ny,9\n")
-                                     << QByteArray("y,9\r\nx,10\r\n");
-    QTest::newRow("column numeric") << "n" << "1" << QByteArray("10\n9\n") << QByteArray("9\r\n10\r\n");
-    QTest::newRow("empty position counts as 1") << "" << "" << QByteArray("xb\nya\n")
-                                                << QByteArray("xb\r\nya\r\n");
-    QTest::newRow("no number counts as 1") << "" << "x" << QByteArray("xb\nya\n")
-                                           << QByteArray("xb\r\nya\r\n");
+    QTest::newRow("initial: ascending, whole line")
+        << ""
+        << "1" << QByteArray("b\nB\na\n") << QByteArray("B\r\na\r\nb\r\n");
+    QTest::newRow("descending") << "r"
+                                << "1" << QByteArray("a\nc\nb\n") << QByteArray("c\r\nb\r\na\r\n");
+    QTest::newRow("neither radio checked: descending")
+        << "-"
+        << "1" << QByteArray("a\nc\nb\n") << QByteArray("c\r\nb\r\na\r\n");
+    QTest::newRow("ignore case, unique")
+        << "iu"
+        << "1" << QByteArray("b\nA\na\nB\n") << QByteArray("A\r\nb\r\n");
+    QTest::newRow("column 2") << ""
+                              << "2" << QByteArray("xb\nya\n") << QByteArray("ya\r\nxb\r\n");
+    QTest::newRow("column 2, text 12 gives 11")
+        << ""
+        << "12" << QByteArray("0123456789ab\n0123456789aa\n")
+        << QByteArray("0123456789aa\r\n0123456789ab\r\n");
+    QTest::newRow("field 2") << "f"
+                             << "2" << QByteArray("1,b\n2,a\n") << QByteArray("2,a\r\n1,b\r\n");
+    QTest::newRow("field 2 numeric")
+        << "fn"
+        << "2" << QByteArray("x,10\ny,9\n") << QByteArray("y,9\r\nx,10\r\n");
+    QTest::newRow("column numeric") << "n"
+                                    << "1" << QByteArray("10\n9\n") << QByteArray("9\r\n10\r\n");
+    QTest::newRow("empty position counts as 1")
+        << ""
+        << "" << QByteArray("xb\nya\n") << QByteArray("xb\r\nya\r\n");
+    QTest::newRow("no number counts as 1")
+        << ""
+        << "x" << QByteArray("xb\nya\n") << QByteArray("xb\r\nya\r\n");
   }
   void settingsBecomeArguments() {
     QFETCH(QString, setup);

@@ -75,7 +75,7 @@ class SortPosTest : public QObject {
   }
 
   void deletingTheOnlyCharacterGivesOne() {
-    Type(edit(), "5");  // 15, UpDown2 15
+    Type(edit(), "5");                           // 15, UpDown2 15
     QTest::keyClick(edit(), Qt::Key_Backspace);  // 1, UpDown2 1
     QTest::keyClick(edit(), Qt::Key_Backspace);
     QCOMPARE(texts(), (std::vector<std::string>{"15", "1", ""}));
