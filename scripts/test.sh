@@ -1,6 +1,7 @@
 #!/bin/sh
 # Sets up the machine, builds VELKAR and runs every test: the normal build, then
-# the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then
+# the fuzz targets for a bounded time each.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -16,5 +17,8 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp"
 scripts/build.sh build-sanitize -DVELKAR_SANITIZE=ON -DVELKAR_BENCH=OFF
 ctest --test-dir build-sanitize --output-on-failure -j 2 -LE nosan
+
+# The fuzz targets, a bounded time each (FUZZ_SECONDS, default 60).
+scripts/fuzz.sh
 
 echo "test: all suites passed"
