@@ -20,9 +20,11 @@ namespace velkar {
 
 namespace {
 
-// Gives the activation back to `previous` when the modal window left none active.
+// Gives the activation back to `previous` when the modal window, now closed, leaves
+// none active (or is still recorded as the active one).
 void Reactivate(const QPointer<QWidget>& previous) {
-  if (previous != nullptr && QApplication::activeWindow() == nullptr && previous->isVisible()) {
+  QWidget* active = QApplication::activeWindow();
+  if (previous != nullptr && previous->isVisible() && (active == nullptr || !active->isVisible())) {
     previous->activateWindow();
   }
 }

@@ -70,6 +70,8 @@ TEdit::TEdit(QWidget* parent) : QLineEdit(parent) {
     modified_ = editPending_;
     editPending_ = false;
     lastText_ = text;
+    // The user's change is reported; what handlers set from here is the program's.
+    userAction_ = false;
   });
 }
 

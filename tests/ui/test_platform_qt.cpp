@@ -109,6 +109,18 @@ class PlatformQtTest : public QObject {
     QVERIFY(seen);
   }
 
+  // The window that was active is active again when the box closes.
+  void activationComesBack() {
+    QtPlatform platform;
+    QWidget window;
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    WhenModal<QMessageBox>([&](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
+    platform.ShowMessageBox(ApplicationWindow(), "Finish!", "VELKAR", kBoxOk);
+    QTRY_COMPARE(QApplication::activeWindow(), &window);
+  }
+
   void clipboardRoundTrip() {
     QtPlatform platform;
     const std::string text = "b,2\n日本語\n\x82\xa0 sjis\n";
