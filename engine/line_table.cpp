@@ -37,9 +37,8 @@ char* ReadStream(PlatformFile* file) {
     std::uint64_t got = platform->ReadFile(file, buffer + length, room);
     length += got;
     if (got < room) break;
-    char* larger = capacity <= SIZE_MAX / 2
-                       ? static_cast<char*>(platform->HeapAlloc(capacity * 2))
-                       : nullptr;
+    char* larger =
+        capacity <= SIZE_MAX / 2 ? static_cast<char*>(platform->HeapAlloc(capacity * 2)) : nullptr;
     if (larger != nullptr) std::memcpy(larger, buffer, length);
     platform->HeapFree(buffer);
     buffer = larger;
@@ -102,8 +101,8 @@ char* ReadClipboardText() {
     return nullptr;
   }
   MemHandle block = platform->GetClipboardText();
-  const char* text = block != nullptr ? static_cast<const char*>(platform->GlobalLock(block))
-                                      : nullptr;
+  const char* text =
+      block != nullptr ? static_cast<const char*>(platform->GlobalLock(block)) : nullptr;
   if (text == nullptr) {
     ShowError(kMsgClipNoText);
     platform->CloseClipboard();
@@ -112,8 +111,8 @@ char* ReadClipboardText() {
   // The text ends at its first NUL, or at the end of the block if it has none.
   std::size_t blockSize = platform->GlobalSize(block);
   const void* nul = std::memchr(text, 0, blockSize);
-  std::size_t length = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - text)
-                                      : blockSize;
+  std::size_t length =
+      nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : blockSize;
   char* copy = static_cast<char*>(platform->HeapAlloc(length + 1));
   if (copy != nullptr) {
     std::memcpy(copy, text, length);
@@ -130,7 +129,8 @@ std::int64_t CountLines(const char* text) {
   const char* end = text + std::strlen(text);
   std::int64_t count = 0;
   for (const char* p = text; p < end;) {
-    const char* lf = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    const char* lf =
+        static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
     if (lf == nullptr) {
       if (IsLastPiece(p, end)) ++count;
       break;

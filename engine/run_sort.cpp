@@ -37,7 +37,8 @@ void MessageText::FormatV(const char* format, va_list args) {
   int needed = std::vsnprintf(local_, sizeof local_, format, args);
   if (needed < 0) local_[0] = '\0';
   if (needed >= static_cast<int>(sizeof local_)) {
-    auto* heap = static_cast<char*>(CurrentPlatform()->HeapAlloc(static_cast<std::size_t>(needed) + 1));
+    auto* heap =
+        static_cast<char*>(CurrentPlatform()->HeapAlloc(static_cast<std::size_t>(needed) + 1));
     if (heap != nullptr) {
       std::vsnprintf(heap, static_cast<std::size_t>(needed) + 1, format, again);
       text_ = heap;

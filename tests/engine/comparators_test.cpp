@@ -32,12 +32,12 @@ const std::vector<PairCase>& PairCases() {
       {0, 0, "Zebra", "apple", -1, 1},
       {0, 0, "apple", "\x80", -1, -1},
       {0, 0, "ab", "abc", -1, -1},
-      {0, 0, "a_", "ab", -1, 1},    // '_' lies between the cases, above folded 'B'
+      {0, 0, "a_", "ab", -1, 1},  // '_' lies between the cases, above folded 'B'
       {0, 0, "[", "a", -1, 1},
       {0, 0, "abc", "ABC", 1, 0},
       {0, 0, "\x83\x41", "\x83\x61", -1, 0},  // a trail byte in a..z is folded too
-      {0, 0, "\xB1", "\x83\x40", 1, 1},        // half-width kana after lead 0x81..0x9F
-      {0, 0, "\xB1", "\xE0\x40", -1, -1},      // and before lead 0xE0..0xFC
+      {0, 0, "\xB1", "\x83\x40", 1, 1},       // half-width kana after lead 0x81..0x9F
+      {0, 0, "\xB1", "\xE0\x40", -1, -1},     // and before lead 0xE0..0xFC
       {0, 0, "same", "same", 0, 0},
       // Row 1: column, string.
       {1, 2, "yya", "xxb", -1, -1},
@@ -51,7 +51,7 @@ const std::vector<PairCase>& PairCases() {
       {2, 1, "x, b", "y,a", -1, -1},
       {2, 1, "a,b", "c", 0, 0},  // missing field: equal to everything
       {2, 1, "q,B", "r,b", -1, 0},
-      {2, 2, "a,b,", "a,b,x", -1, -1},  // an empty field goes first
+      {2, 2, "a,b,", "a,b,x", -1, -1},     // an empty field goes first
       {2, 1, "\"a,b\",c", "z,b\"", 0, 0},  // no quoting: field 1 is b" in both
       {2, 1, "x," + std::string(512, 'k') + "a", "y," + std::string(512, 'k') + "b", 0, 0},
       {2, 1, "x," + std::string(511, 'k') + "a", "y," + std::string(511, 'k') + "b", -1, -1},
@@ -139,8 +139,8 @@ TEST(NumberValues, WhiteSpaceSignDigitsAndWrap) {
       {"99999999999", static_cast<std::int32_t>(99999999999ull % 4294967296ull)},
       {"-4294967295", 1},
       {"\t\n\v\f\r 9", 9},
-      {"\x1C" "9", 0},  // only 0x09..0x0D and the space are white space
-      {"\xA0" "9", 0},
+      {"\0349", 0},  // 0x1C, 9: only 0x09..0x0D and the space are white space
+      {"\2409", 0},  // 0xA0, 9
       {"007", 7},
       {"12,5", 12},
   };
@@ -169,16 +169,11 @@ TEST(FieldLocation, FieldKeyText) {
     const char* line;
     const char* key;  // nullptr: the line lacks the field
   } const cases[] = {
-      {0, "\"a,b\",c", "\"a"},
-      {1, "\"a,b\",c", "b\""},
-      {2, "\"a,b\",c", "c"},
-      {3, "\"a,b\",c", nullptr},
-      {2, "a,b", nullptr},
-      {2, "a,b,", ""},
-      {1, "a,,b", ""},
-      {1, "x, b", " b"},
-      {-1, "a,b", "a"},
-      {0, "", ""},
+      {0, "\"a,b\",c", "\"a"}, {1, "\"a,b\",c", "b\""},
+      {2, "\"a,b\",c", "c"},   {3, "\"a,b\",c", nullptr},
+      {2, "a,b", nullptr},     {2, "a,b,", ""},
+      {1, "a,,b", ""},         {1, "x, b", " b"},
+      {-1, "a,b", "a"},        {0, "", ""},
       {1, "", nullptr},
   };
   for (const auto& c : cases) {

@@ -226,8 +226,7 @@ TEST(Messages, SizesPrintInFull64Bit) {
   EXPECT_STREQ(read.c_str(), "Read Error!(statbuf.st_size=[5368709120], readsize=[4294967297])");
   MessageText write;
   write.Format(kMsgWriteError, UINT64_MAX, std::uint64_t{0});
-  EXPECT_STREQ(write.c_str(),
-               "Write Error!(lstrlen(pMem)=[18446744073709551615], writesize=[0])");
+  EXPECT_STREQ(write.c_str(), "Write Error!(lstrlen(pMem)=[18446744073709551615], writesize=[0])");
 }
 
 TEST(Messages, LongTextGoesToTheHeapAndComesBack) {

@@ -159,8 +159,8 @@ TEST_F(RunSortTest, NoMemoryForTheClipboardCopy) {
   RunSort(kOwner, 0, nullptr, nullptr, 0, 1);
   ExpectOnlyError("Memory Allocate Error![readbuf]");
   EXPECT_TRUE(fake->boxes[0].clipboardOpen);
-  EXPECT_TRUE(InOrder(fake->log, {"GlobalLock", "GlobalUnlock", "Box:VELKAR-ERROR",
-                                  "CloseClipboard"}));
+  EXPECT_TRUE(
+      InOrder(fake->log, {"GlobalLock", "GlobalUnlock", "Box:VELKAR-ERROR", "CloseClipboard"}));
   EXPECT_EQ(fake->clipboardText, std::optional<std::string>("a\n"));  // unchanged
   ExpectAllReleased();
 }
@@ -217,8 +217,8 @@ TEST_F(RunSortTest, OutputBlockThatCannotBeLockedIsFreed) {
   fake->FailAt(Step::GlobalLock);  // the clipboard's own block is counted apart
   RunSort(kOwner, 0, nullptr, nullptr, 0, 1);
   ExpectOnlyError("Memory Allocate Error![hMem]");
-  EXPECT_TRUE(InOrder(fake->log, {"GlobalAlloc", "GlobalLock", "Box:VELKAR-ERROR",
-                                  "GlobalUnlock", "GlobalFree", "HeapFree", "HeapFree"}));
+  EXPECT_TRUE(InOrder(fake->log, {"GlobalAlloc", "GlobalLock", "Box:VELKAR-ERROR", "GlobalUnlock",
+                                  "GlobalFree", "HeapFree", "HeapFree"}));
   ExpectAllReleased();
 }
 
@@ -263,9 +263,9 @@ TEST_F(RunSortTest, SortedAndDeduplicatedThroughARun) {
 TEST_F(RunSortTest, ClipboardGetsLfLines) {
   EXPECT_EQ(SortClipboard("b\r\na\r\n", 0), "a\nb\n");
   EXPECT_EQ(SortClipboard("a\r\r\n", 0), "a\r\n");
-  EXPECT_EQ(SortClipboard("zeta", 0), "zeta\n");        // the unterminated line kept
+  EXPECT_EQ(SortClipboard("zeta", 0), "zeta\n");  // the unterminated line kept
   EXPECT_EQ(SortClipboard("b\na", 0), "a\nb\n");
-  EXPECT_EQ(SortClipboard("a\n\x1A", 0), "a\n");         // the end-of-file mark dropped
+  EXPECT_EQ(SortClipboard("a\n\x1A", 0), "a\n");  // the end-of-file mark dropped
 }
 
 TEST_F(RunSortTest, FileGetsCrLfLines) {
@@ -364,10 +364,10 @@ TEST_F(RunSortTest, ClipboardKeepsTheBlockTheEngineGaveIt) {
   // The engine neither frees nor unlocks the block it handed over.
   std::size_t set = 0;
   while (fake->log[set] != "SetClipboardText") ++set;
-  EXPECT_EQ(CountOf(std::vector<std::string>(fake->log.begin() + static_cast<long>(set),
-                                             fake->log.end()),
-                    "GlobalFree"),
-            0);
+  EXPECT_EQ(
+      CountOf(std::vector<std::string>(fake->log.begin() + static_cast<long>(set), fake->log.end()),
+              "GlobalFree"),
+      0);
   // A later run replaces it; the old block then goes with the clipboard's emptying.
   EXPECT_EQ(SortClipboard("d\nc\n", 0), "c\nd\n");
   EXPECT_EQ(fake->ClipboardBlocks(), 1);

@@ -2,6 +2,8 @@
 // answer at random it still leaves a permutation, stays inside the table (run it
 // under AddressSanitizer) and makes O(n log n) comparisons. Then a randomised run
 // of the whole engine in every mode.
+#include "engine/sort_algorithm.h"
+
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -10,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/sort_algorithm.h"
 #include "engine_test_support.h"
 
 namespace velkar::test {
@@ -30,12 +31,12 @@ TEST(BoundedSort, OrdersConsistentInputOfEveryShape) {
     std::vector<std::vector<int>> shapes(6, std::vector<int>(static_cast<std::size_t>(n)));
     for (std::int64_t i = 0; i < n; ++i) {
       auto k = static_cast<std::size_t>(i);
-      shapes[0][k] = static_cast<int>(random());          // random
-      shapes[1][k] = static_cast<int>(random() % 4);      // many equal keys
-      shapes[2][k] = static_cast<int>(i);                 // sorted
-      shapes[3][k] = static_cast<int>(n - i);             // reversed
+      shapes[0][k] = static_cast<int>(random());               // random
+      shapes[1][k] = static_cast<int>(random() % 4);           // many equal keys
+      shapes[2][k] = static_cast<int>(i);                      // sorted
+      shapes[3][k] = static_cast<int>(n - i);                  // reversed
       shapes[4][k] = static_cast<int>(i < n / 2 ? i : n - i);  // organ pipe
-      shapes[5][k] = 42;                                  // all equal
+      shapes[5][k] = 42;                                       // all equal
     }
     for (std::vector<int> values : shapes) {
       std::vector<int> expected = values;
