@@ -1,0 +1,317 @@
+#!/bin/bash
+# Hostile input to the built program in console mode, one case per call: binary
+# text, huge lines and line counts, long fields, names and words, unreadable and
+# unwritable places, a file-size limit. Every case must end in time with the right
+# status and message, no crash and nothing of the user's lost.
+# Usage: hostile_input.sh PROGRAM CASE     (big inputs are made in a temporary folder)
+set -u
+program=$1
+case_name=$2
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/velkar-hostile.XXXXXX") || exit 1
+trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT INT TERM
+cd "$work" || exit 1
+
+fail() {
+  echo "hostile $case_name: $*" >&2
+  exit 1
+}
+
+# A sanitized program is slower; its time limits are longer.
+slow=1
+if ldd "$program" 2>/dev/null | grep -q 'lib[at]san'; then slow=3; fi
+
+# run LIMIT WORDS...: the program in console mode, standard input from $stdin
+# (default /dev/null), output to ./out and ./err; sets $status. A case that does not
+# end within LIMIT seconds (times $slow) fails, and so does any sanitizer report.
+stdin=/dev/null
+run() {
+  local limit=$(($1 * slow))
+  shift
+  env -u DISPLAY -u WAYLAND_DISPLAY -u VELKAR_CLIPBOARD_SERVER QT_QPA_PLATFORM=offscreen \
+    timeout -k 10 "$limit" "$program" "$@" <"$stdin" >out 2>err
+  status=$?
+  if [ "$status" = 124 ] || [ "$status" = 137 ]; then fail "no end within ${limit}s"; fi
+  if grep -qE 'Sanitizer|runtime error:' err; then
+    head -c 4000 err >&2
+    fail "sanitizer report"
+  fi
+  if [ "$status" -ge 128 ]; then fail "ended by signal $((status - 128))"; fi
+}
+
+expect_status() {
+  if [ "$status" != "$1" ]; then
+    head -c 2000 err >&2
+    fail "exit status $status, expected $1"
+  fi
+}
+
+# expect_err TEXT: standard error holds exactly TEXT (printf format, no arguments).
+expect_err() {
+  printf "$1" >want_err
+  if ! cmp -s want_err err; then
+    echo "--- expected stderr:" >&2; head -c 600 want_err | od -c | head -20 >&2
+    echo "--- got:" >&2; head -c 600 err | od -c | head -20 >&2
+    fail "standard error differs"
+  fi
+}
+
+# expect_file WANT GOT: same bytes.
+expect_file() {
+  if ! cmp "$1" "$2" >&2; then fail "$2 differs from $1"; fi
+}
+
+# expect_same_lines A B: the same lines in any order (CR LF taken as LF).
+expect_same_lines() {
+  sed 's/\r$//' "$1" | LC_ALL=C sort >lines_a
+  sed 's/\r$//' "$2" | LC_ALL=C sort >lines_b
+  cmp -s lines_a lines_b || fail "$2 is no permutation of the lines of $1"
+}
+
+# No temporary file of a delivery is left in the folder.
+expect_no_temp() {
+  if ls -A "${1:-.}" | grep -q '\.velkar-'; then fail "a temporary file was left behind"; fi
+}
+
+crlf() { sed 's/$/\r/'; }
+
+case $case_name in
+
+nul_bytes)
+  # The first NUL ends the text; the piece before it is the last line.
+  printf 'b\nc\0zz\na\n' >in
+  run 30 -a+ -f in -o out.txt
+  expect_status 0
+  expect_err ''
+  printf 'b\r\nc\r\n' >want
+  expect_file want out.txt
+  # Binary lines (every byte but NUL and CR), then a NUL and more binary after it.
+  seq 1 60000 | gzip -n -c | tr -d '\000\r' >part
+  printf '\n' >>part
+  { cat part; printf '\0'; seq 1 1000 | gzip -n -c; } >bin
+  LC_ALL=C sort part >sorted
+  run 60 -a+ -f bin -o out.txt
+  expect_status 0
+  crlf <sorted >want
+  expect_file want out.txt
+  # The same through standard input and output, LF only.
+  stdin=bin run 60 -a+
+  expect_status 0
+  expect_file sorted out
+  ;;
+
+line_50mb)
+  { printf 'b\n'; head -c 50000000 /dev/zero | tr '\0' x; printf '\na\n'; } >in
+  cp in before
+  run 120 -a+ -f in -o out.txt
+  expect_status 0
+  expect_err ''
+  { printf 'a\r\nb\r\n'; head -c 50000000 /dev/zero | tr '\0' x; printf '\r\n'; } >want
+  expect_file want out.txt
+  expect_file before in
+  stdin=in run 120 -a+ -r
+  expect_status 0
+  { head -c 50000000 /dev/zero | tr '\0' x; printf '\nb\na\n'; } >want
+  expect_file want out
+  ;;
+
+empty_lines_2m)
+  head -c 2000000 /dev/zero | tr '\0' '\n' >in
+  run 120 -a+ -f in -o out.txt
+  expect_status 0
+  [ "$(wc -c <out.txt)" = 4000000 ] || fail "CR LF output of 2,000,000 lines has the wrong size"
+  [ "$(tr -d '\r\n' <out.txt | wc -c)" = 0 ] || fail "bytes other than CR LF in the output"
+  # Equal keys every one, in every mode.
+  for words in "-r" "-i" "-1n" "-3" "-2f" "-2nf"; do
+    stdin=in run 120 -a+ $words
+    expect_status 0
+    expect_file in out
+  done
+  run 120 -a+ -u -f in -o out.txt
+  expect_status 0
+  printf '\r\n' >want
+  expect_file want out.txt
+  ;;
+
+long_fields)
+  # Fields of 600 bytes that differ in their first 512 bytes sort by them...
+  awk 'BEGIN { z = sprintf("%595s", ""); gsub(/ /, "z", z);
+               for (i = 0; i < 300; i++) { k = (i * 7919) % 300;
+                 printf "k%d,%05d%s,tail\n", k, k, z } }' >in
+  awk 'BEGIN { z = sprintf("%595s", ""); gsub(/ /, "z", z);
+               for (k = 0; k < 300; k++) printf "k%d,%05d%s,tail\r\n", k, k, z }' >want
+  run 60 -a+ -2f -f in -o out.txt
+  expect_status 0
+  expect_file want out.txt
+  # ...and fields that agree in them compare equal, whatever follows.
+  awk 'BEGIN { z = sprintf("%600s", ""); gsub(/ /, "q", z);
+               for (i = 0; i < 300; i++) printf "x,%s%d\n", z, (i * 7919) % 300 }' >in
+  run 60 -a+ -r -2f -f in -o out.txt
+  expect_status 0
+  expect_same_lines in out.txt
+  run 60 -a+ -600 -f in -o out.txt
+  expect_status 0
+  expect_same_lines in out.txt
+  ;;
+
+long_name)
+  # A 4,000-byte name: folders of 250 bytes, nested.
+  part=$(printf '%250s' '' | tr ' ' d)
+  deep=$PWD
+  while [ ${#deep} -lt 3700 ]; do deep=$deep/$part; done
+  mkdir -p "$deep" || fail "cannot make the nested folders"
+  name=$deep/$(printf '%*s' $((3999 - ${#deep})) '' | tr ' ' f)
+  [ ${#name} = 4000 ] || fail "name of ${#name} bytes"
+  printf 'b\na\n' >"$name"
+  run 30 -a+ -f "$name" -o "$name.out"
+  expect_status 0
+  printf 'a\r\nb\r\n' >want
+  expect_file want "$name.out"
+  run 30 -a+ -f "$name.x"
+  expect_status 1
+  expect_err "VELKAR-ERROR: File Open Error![$name.x]\n"
+  # Longer than any path may be: refused with the whole name in the message.
+  run 30 -a+ -f "$name/$name"
+  expect_status 1
+  expect_err "VELKAR-ERROR: File Open Error![$name/$name]\n"
+  run 30 -a+ -f "$name" -o "$name/$name"
+  expect_status 1
+  expect_err "VELKAR-ERROR: File Open Error!\n[$name/$name]\n"
+  ;;
+
+input_directory)
+  mkdir dir
+  run 30 -a+ -f dir -o out.txt
+  expect_status 1
+  expect_err 'VELKAR-ERROR: File Open Error![dir]\n'
+  [ ! -e out.txt ] || fail "an output was written"
+  # A FIFO with no writer is an empty text, not a hang.
+  mkfifo fifo
+  run 30 -a+ -f fifo
+  expect_status 1
+  expect_err 'VELKAR-ERROR: No Line!\n'
+  ;;
+
+output_missing_folder)
+  printf 'b\na\n' >in
+  run 30 -a+ -f in -o missing/out.txt
+  expect_status 1
+  expect_err 'VELKAR-ERROR: File Open Error!\n[missing/out.txt]\n'
+  [ ! -e missing ] || fail "the folder was made"
+  ;;
+
+output_directory)
+  printf 'b\na\n' >in
+  mkdir outdir
+  printf 'keep\n' >outdir/file
+  run 30 -a+ -f in -o outdir
+  expect_status 1
+  expect_err 'VELKAR-ERROR: File Open Error!\n[outdir]\n'
+  printf 'keep\n' >want
+  expect_file want outdir/file
+  ;;
+
+output_dev_full)
+  printf 'b\na\n' >in
+  run 30 -a+ -f in -o /dev/full
+  expect_status 1
+  expect_err 'VELKAR-ERROR: Write Error!(lstrlen(pMem)=[4], writesize=[0])\n'
+  # Standard output on a full device is a failure too, never success.
+  env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen \
+    timeout $((30 * slow)) "$program" -a+ <in >/dev/full 2>err
+  status=$?
+  expect_status 1
+  [ -s err ] || fail "no message for a full standard output"
+  ;;
+
+file_size_limit)
+  # The input is its own output; the CR LF text outgrows the limit part way. The
+  # old content must stay whole, whether the limit's signal is ignored or not.
+  seq 1 20000 | sed 's/$/abcdefgh/' >data.txt
+  cp data.txt before
+  size=$(wc -c <data.txt)
+  for disposition in ignored default; do
+    (
+      if [ $disposition = ignored ]; then trap '' XFSZ; fi
+      ulimit -f 270  # KiB: above the input (263 KiB), below its CR LF form (282 KiB)
+      run 60 -a+ -f data.txt -o data.txt
+      echo "$status" >status
+    )
+    [ -s status ] || fail "$disposition: the run did not finish"
+    status=$(cat status)
+    expect_status 1
+    grep -q "^VELKAR-ERROR: Write Error!(lstrlen(pMem)=\[$size\], writesize=\[[0-9]*\])\$" err ||
+      fail "$disposition: no write-error message: $(head -c 300 err)"
+    expect_file before data.txt
+    expect_no_temp
+  done
+  ;;
+
+position_200_digits)
+  printf 'b,2\na,3\nc,1\n' >in
+  digits=$(printf '%200s' '' | tr ' ' 7)
+  for suffix in "" n f nf; do
+    run 30 -a+ "-$digits$suffix" -f in -o out.txt
+    expect_status 0
+    expect_err ''
+    expect_same_lines in out.txt
+  done
+  # Without -a nothing runs: the usage note and status 2.
+  run 30 "-$digits" -f in
+  expect_status 2
+  [ -s err ] || fail "no usage note"
+  ;;
+
+word_100k)
+  word=$(printf '%100000s' '' | tr ' ' w)
+  run 30 -a+ "$word"
+  expect_status 1
+  expect_err "VELKAR-ERROR: File Open Error![$word]\n"
+  printf 'b\na\n' >in
+  run 30 -a+ -f in -o "$word"
+  expect_status 1
+  expect_err "VELKAR-ERROR: File Open Error!\n[$word]\n"
+  run 30 -a+ "-1$(printf '%100000s' '' | tr ' ' 0)nf" -f in -o out.txt
+  expect_status 0
+  expect_same_lines in out.txt
+  run 30 -r "$word"
+  expect_status 2
+  ;;
+
+closed_descriptors)
+  # Standard input closed: the clipboard stand-in reads nothing, and says so.
+  env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen \
+    timeout 30 "$program" -a+ <&- 2>err >out
+  status=$?
+  expect_status 1
+  expect_err 'VELKAR-ERROR: No Text in ClipBoard!\n'
+  # Standard output closed: the text goes nowhere, but the run does not crash.
+  printf 'b\na\n' >in
+  env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen \
+    timeout 30 "$program" -a+ <in >&- 2>err
+  status=$?
+  [ "$status" = 0 ] || [ "$status" = 1 ] || fail "exit status $status with standard output closed"
+  ;;
+
+full_run_leak_check)
+  # A whole run of each kind; in a sanitized build ASan checks it for leaks at exit.
+  export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=1"
+  seq 1 5000 | sed 's/^/k,/' >in
+  run 60 -a+ -r -2nf -f in -o out.txt
+  expect_status 0
+  expect_same_lines in out.txt
+  stdin=in run 60 -a+ -u -i
+  expect_status 0
+  expect_same_lines in out
+  stdin=in run 60 -a
+  expect_status 0
+  expect_err 'VELKAR: Finish!\n'
+  run 60 -a+ -f missing.txt
+  expect_status 1
+  ;;
+
+*)
+  fail "no such case"
+  ;;
+esac
+echo "hostile $case_name: passed"
