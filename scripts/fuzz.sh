@@ -10,9 +10,10 @@ dir=build-fuzz
 
 CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DVELKAR_FUZZ=ON -DVELKAR_BENCH=OFF \
   -Wno-dev >/dev/null
+known=$(cmake --build "$dir" --target help)
 targets=""
 for t in engine_fuzzer command_line_fuzzer; do
-  if cmake --build "$dir" --target help | grep -q "^$t:"; then targets="$targets $t"; fi
+  case $known in *"$t:"*) targets="$targets $t" ;; esac
 done
 if [ -z "$targets" ]; then
   echo "fuzz: no fuzz target to build" >&2
