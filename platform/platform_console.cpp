@@ -1,0 +1,138 @@
+// The console backend: message boxes become lines on standard error, the
+// clipboard becomes standard input (read) and standard output (write).
+#include "platform/platform_console.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <string>
+
+namespace velkar {
+
+namespace {
+
+// Writes all of `size` bytes, retrying short writes and interruptions.
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t put = ::write(fd, data, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    data += put;
+    size -= static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+}  // namespace
+
+ConsolePlatform::ConsolePlatform(int inputFd, int outputFd, int errorFd)
+    : inputFd_(inputFd), outputFd_(outputFd), errorFd_(errorFd) {}
+
+ConsolePlatform::~ConsolePlatform() { DropContent(); }
+
+void ConsolePlatform::ShowMessageBox(WindowHandle, const char* text, const char* caption,
+                                     unsigned) {
+  // One write, so that the line is not torn apart by other writers of the stream.
+  std::string line;
+  try {
+    line.append(caption).append(": ").append(text).push_back('\n');
+  } catch (const std::bad_alloc&) {
+    WriteAll(errorFd_, caption, std::strlen(caption));
+    WriteAll(errorFd_, ": ", 2);
+    WriteAll(errorFd_, text, std::strlen(text));
+    WriteAll(errorFd_, "\n", 1);
+    return;
+  }
+  WriteAll(errorFd_, line.data(), line.size());
+}
+
+bool ConsolePlatform::OpenClipboard(WindowHandle) {
+  if (open_) return false;
+  open_ = true;
+  return true;
+}
+
+MemHandle ConsolePlatform::GetClipboardText() {
+  if (!open_) return nullptr;
+  if (!inputRead_) {
+    inputRead_ = true;
+    DropContent();
+    content_ = ReadInput();
+  }
+  return content_;
+}
+
+MemHandle ConsolePlatform::ReadInput() {
+  // The text ends at the end of the input or at its first NUL; nothing after a
+  // NUL is read, so an endless stream of zeros ends at once.
+  std::string text;
+  try {
+    std::size_t used = 0;
+    bool sawNul = false;
+    while (!sawNul) {
+      if (text.size() - used < 65536) text.resize(text.size() < 65536 ? 131072 : text.size() * 2);
+      ssize_t got = ::read(inputFd_, text.data() + used, text.size() - used);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      const void* nul = std::memchr(text.data() + used, 0, static_cast<std::size_t>(got));
+      if (nul != nullptr) {
+        got = static_cast<const char*>(nul) - (text.data() + used);
+        sawNul = true;
+      }
+      used += static_cast<std::size_t>(got);
+    }
+    text.resize(used);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  if (text.empty()) return nullptr;
+  MemHandle block = Platform::GlobalAlloc(text.size() + 1);
+  if (block == nullptr) return nullptr;
+  std::memcpy(Platform::GlobalLock(block), text.data(), text.size());
+  Platform::GlobalUnlock(block);
+  return block;
+}
+
+bool ConsolePlatform::EmptyClipboard() {
+  if (!open_) return false;
+  // Standard output cannot be taken back; emptying only forgets the input text.
+  DropContent();
+  inputRead_ = true;
+  return true;
+}
+
+bool ConsolePlatform::SetClipboardText(MemHandle block) {
+  if (!open_ || block == nullptr) return false;
+  const char* bytes = static_cast<const char*>(Platform::GlobalLock(block));
+  if (bytes == nullptr) return false;
+  std::size_t size = GlobalSize(block);
+  const void* nul = std::memchr(bytes, 0, size);
+  std::size_t length = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes) : size;
+  bool written = WriteAll(outputFd_, bytes, length);
+  Platform::GlobalUnlock(block);
+  if (!written) return false;
+  // The block is the clipboard's from here on: keep it until the next content.
+  if (content_ != block) DropContent();
+  content_ = block;
+  inputRead_ = true;
+  return true;
+}
+
+void ConsolePlatform::CloseClipboard() { open_ = false; }
+
+bool ConsolePlatform::ShowFileDialog(WindowHandle, const FileDialogRequest&, std::string*) {
+  return false;
+}
+
+void ConsolePlatform::ShowHelp(WindowHandle, const char*, unsigned, const char*) {}
+
+void ConsolePlatform::SetWaitCursor(bool) {}
+
+void ConsolePlatform::DropContent() {
+  if (content_ != nullptr) FreeBlockStorage(content_);
+  content_ = nullptr;
+}
+
+}  // namespace velkar

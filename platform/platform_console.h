@@ -1,0 +1,51 @@
+// The console backend, used when there is no display: every message box is one
+// line on standard error, the clipboard's text is standard input and text put on
+// the clipboard goes to standard output. Dialogs are cancelled; help and cursors do nothing.
+#pragma once
+
+#include "platform/platform.h"
+
+namespace velkar {
+
+class ConsolePlatform : public Platform {
+ public:
+  // The descriptors stand for standard input, output and error; tests give others.
+  explicit ConsolePlatform(int inputFd = 0, int outputFd = 1, int errorFd = 2);
+  ~ConsolePlatform() override;
+  ConsolePlatform(const ConsolePlatform&) = delete;
+  ConsolePlatform& operator=(const ConsolePlatform&) = delete;
+
+  // "CAPTION: TEXT\n", the text's line breaks kept; answered at once.
+  void ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
+                      unsigned style) override;
+
+  bool OpenClipboard(WindowHandle owner) override;
+  // Standard input up to its end or its first NUL, read once; no text when the
+  // input was empty (or could not be read at all).
+  MemHandle GetClipboardText() override;
+  bool EmptyClipboard() override;
+  // Writes the block's text, up to its NUL, to standard output; false when the
+  // write fails (a closed pipe, a full disk).
+  bool SetClipboardText(MemHandle block) override;
+  void CloseClipboard() override;
+
+  bool ShowFileDialog(WindowHandle owner, const FileDialogRequest& request,
+                      std::string* chosen) override;
+  void ShowHelp(WindowHandle owner, const char* helpFile, unsigned command,
+                const char* data) override;
+  void SetWaitCursor(bool on) override;
+
+ private:
+  // Reads the input into a new block; nullptr when there is no text.
+  MemHandle ReadInput();
+  void DropContent();
+
+  int inputFd_;
+  int outputFd_;
+  int errorFd_;
+  bool open_ = false;
+  bool inputRead_ = false;     // standard input is read at most once
+  MemHandle content_ = nullptr;  // the clipboard's text block, owned here
+};
+
+}  // namespace velkar
