@@ -1,0 +1,25 @@
+// Keeps the clipboard's text readable after the program has exited on X11, where
+// the text lives in the program that set it: the text is handed to this same
+// program re-run in a small server role that holds the clipboard until another
+// program takes it.
+#pragma once
+
+namespace velkar {
+
+// The environment variable that starts the server role (never a command-line
+// word: every unknown word is an input file name).
+inline constexpr char kClipboardServerVariable[] = "VELKAR_CLIPBOARD_SERVER";
+
+// Whether this process was started in the server role.
+bool IsClipboardServerRole();
+
+// The server role: reads the clipboard's formats from standard input, takes the
+// clipboard and serves it until another program takes it. Returns the exit status.
+int RunClipboardServer(int argc, char** argv);
+
+// Called by the desktop start-up just before the program exits: when this
+// process still owns the X11 clipboard, hands its content to a detached server
+// and waits (at most about 2 s) until the server has taken it.
+void KeepClipboardAfterExit();
+
+}  // namespace velkar
