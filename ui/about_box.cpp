@@ -16,6 +16,8 @@
 
 #include <algorithm>
 
+#include "ui/main_form.h"
+
 namespace velkar {
 
 TAboutBox* AboutBox = nullptr;
@@ -76,7 +78,7 @@ TAboutBox::TAboutBox(QWidget* parent)
   ProductName = MakeLabel(Panel1, "ProductName", QStringLiteral("VELKAR.EXE"), 88, 16, 72, 12);
   Version = MakeLabel(Panel1, "Version", QStringLiteral("Version"), 88, 40, 35, 13);
   NoticeLabel = MakeLabel(Panel1, "NoticeLabel",
-                          QStringLiteral("Copyright (C) 2026 The VELKAR developers, MIT License"),
+                          QStringLiteral("(C) 2026 The VELKAR developers, MIT License"),
                           8, 64, 265, 12);
   NoticeLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   Comments = MakeLabel(Panel1, "Comments", QStringLiteral("テキストソートユーティリティ"), 8, 88, 265, 17);
@@ -120,6 +122,11 @@ void TAboutBox::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QDialog::keyPressEvent(event);
+}
+
+// Help > About: the version text written anew each time, the box shown when hidden.
+void TVelkarMainForm::HelpAbout(QObject*) {
+  if (AboutBox != nullptr) AboutBox->ShowWithVersion(VersionText(VersionNumber));
 }
 
 }  // namespace velkar

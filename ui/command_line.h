@@ -3,6 +3,7 @@
 // ParseCommandLine and FormCreate are operations of TVelkarMainForm (command_line.cpp).
 #pragma once
 
+#include <QString>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,9 @@ std::vector<std::string> WordsFromArgv(int argc, const char* const* argv);
 // The words ParseCommandLine applies; set once by main() (or by a test).
 const std::vector<std::string>& CommandLineWords();
 void SetCommandLineWords(std::vector<std::string> words);
+
+// The application's current hint text (Qt's status tip), which ShowHint shows.
+QString ApplicationHint();
 
 // The position text of a position option: the digit run after the "-", cut to
 // kMaxPositionDigits digits.

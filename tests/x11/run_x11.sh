@@ -1,0 +1,119 @@
+#!/bin/sh
+# Runs one case of the built program on a private Xvfb display with the real X
+# clipboard, driven by xclip (and xdotool for the window), with no clipboard
+# manager: what velkar leaves on the clipboard must outlive velkar itself.
+# Usage: run_x11.sh PROGRAM CASE
+set -u
+program=$1
+case_name=$2
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/velkar-x11.XXXXXX") || exit 1
+xvfb_pid=
+cleanup() {
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+# Xvfb picks a free display itself and writes its number to descriptor 3.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
+xvfb_pid=$!
+tries=0
+while [ ! -s "$work/display" ]; do
+  tries=$((tries + 1))
+  if [ $tries -gt 200 ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
+    echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1
+  fi
+  sleep 0.05
+done
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM VELKAR_CLIPBOARD_SERVER
+cd "$work"
+
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+# Puts text on the clipboard from xclip's own server process, as a user's copy would.
+clip_in() { printf "$1" | xclip -selection clipboard -i; }
+clip_out() { xclip -selection clipboard -o 2>/dev/null; }
+
+# Compares the clipboard's bytes with the printf format $1.
+expect_clipboard() {
+  printf "$1" > want
+  clip_out > got
+  if ! cmp -s want got; then
+    fail "clipboard: expected"; od -c want; echo "got"; od -c got
+  fi
+}
+
+# Runs velkar with a time limit, so that a hang is a failure, not a stuck test.
+velkar() { timeout 30 "$program" "$@"; }
+
+# Waits for a window whose name matches $1 and prints its id.
+wait_window() { timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
+
+case $case_name in
+ascending)
+  # The example of the documentation: b, a in; a, b out, after velkar has gone.
+  clip_in 'b\na\n'
+  velkar -a+ || fail "status $?"
+  expect_clipboard 'a\nb\n'
+  expect_clipboard 'a\nb\n'  # served to any number of readers
+  ;;
+field_number_descending)
+  clip_in 'x,10\ny,9\nz,100\n'
+  velkar -a+ -r -2nf || fail "status $?"
+  expect_clipboard 'z,100\nx,10\ny,9\n'
+  ;;
+file_to_clipboard_then_taken)
+  printf 'pear\r\napple\r\n' > in.txt
+  velkar -A+ -F in.txt || fail "status $?"
+  expect_clipboard 'apple\npear\n'
+  # Another program takes the clipboard: its text, not ours, is there afterwards.
+  clip_in 'other\n'
+  expect_clipboard 'other\n'
+  ;;
+clipboard_to_file)
+  clip_in 'b\na\n'
+  velkar -a+ -o out.txt || fail "status $?"
+  printf 'a\r\nb\r\n' > want.txt
+  cmp -s want.txt out.txt || fail "out.txt differs"
+  # The clipboard was only read: xclip still serves the original.
+  expect_clipboard 'b\na\n'
+  ;;
+finish_box)
+  # "-a" shows "Finish!" before quitting; OK on the box ends the program.
+  clip_in '2\n1\n'
+  velkar -a &
+  pid=$!
+  box=$(wait_window '^VELKAR$')
+  [ -n "$box" ] || fail "no Finish! box"
+  # The result is on the clipboard while the box is showing.
+  expect_clipboard '1\n2\n'
+  xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+  wait "$pid" || fail "status $?"
+  expect_clipboard '1\n2\n'
+  ;;
+failed_run_opens_window)
+  # A failed automatic run leaves the window open; File > eXit ends with status 0.
+  velkar -a+ -f missing.txt &
+  pid=$!
+  box=$(wait_window '^VELKAR-ERROR$')
+  [ -n "$box" ] || fail "no error box"
+  xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+  main=$(wait_window '^VELKAR$')
+  [ -n "$main" ] || fail "no main window"
+  xdotool windowactivate --sync "$main" 2>/dev/null
+  xdotool key --window "$main" alt+f
+  sleep 0.3
+  xdotool key x
+  wait "$pid" || fail "status $?"
+  ;;
+*)
+  echo "unknown case $case_name"; exit 2 ;;
+esac
+
+if [ $failed != 0 ]; then echo "case $case_name failed"; exit 1; fi
+echo "case $case_name passed"
