@@ -68,6 +68,7 @@ MemHandle ConsolePlatform::ReadInput() {
   // The text ends at the end of the input or at its first NUL; nothing after a
   // NUL is read, so an endless stream of zeros ends at once.
   std::string text;
+  bool anyByte = false;  // an input that starts with NUL still holds a (empty) text
   try {
     std::size_t used = 0;
     bool sawNul = false;
@@ -76,6 +77,7 @@ MemHandle ConsolePlatform::ReadInput() {
       ssize_t got = ::read(inputFd_, text.data() + used, text.size() - used);
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) break;
+      anyByte = true;
       const void* nul = std::memchr(text.data() + used, 0, static_cast<std::size_t>(got));
       if (nul != nullptr) {
         got = static_cast<const char*>(nul) - (text.data() + used);
@@ -87,7 +89,7 @@ MemHandle ConsolePlatform::ReadInput() {
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
-  if (text.empty()) return nullptr;
+  if (!anyByte) return nullptr;
   MemHandle block = Platform::GlobalAlloc(text.size() + 1);
   if (block == nullptr) return nullptr;
   std::memcpy(Platform::GlobalLock(block), text.data(), text.size());

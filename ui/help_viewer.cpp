@@ -90,9 +90,9 @@ bool HelpViewer::Load(const QString& path) {
 }
 
 void HelpViewer::ShowContents() {
+  // The contents open the file: its top.
   browser_->moveCursor(QTextCursor::Start);
   browser_->verticalScrollBar()->setValue(0);
-  browser_->scrollToAnchor(QStringLiteral("contents"));
 }
 
 void HelpViewer::ShowIndex(const QString& keyword) {

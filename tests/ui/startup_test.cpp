@@ -1,0 +1,197 @@
+// The application's start-up, loop and end: the order of the start-up steps, the
+// quit after a successful automatic run, the four ways to close, the hint handler,
+// the help commands and the console mode's exit statuses.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QStatusTipEvent>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <string>
+
+#include "engine/engine.h"
+#include "platform/platform_fake.h"
+#include "ui/about_box.h"
+#include "ui/application.h"
+#include "ui/command_line.h"
+#include "ui/main_form.h"
+
+namespace velkar {
+namespace {
+
+// What the loop found when it started.
+struct AtLoopStart {
+  bool ran = false;
+  bool formVisible = false;
+  Qt::WindowStates formState;
+  bool aboutCreated = false;
+  bool aboutVisible = true;
+  QString inputName;
+};
+
+class StartupTest : public testing::Test {
+ protected:
+  ScopedFakePlatform fake_;
+
+  void TearDown() override {
+    QCoreApplication::processEvents();
+    SetCommandLineWords({});
+    AutoRun = 0;
+    QuietFinish = 0;
+    QuitRequested = false;
+  }
+
+  // Runs the desktop start-up with `words`; `inLoop` runs once the loop is going
+  // (after the observation) and may end it.
+  int RunDesktop(std::vector<std::string> words, AtLoopStart* seen,
+                 std::function<void()> inLoop = {}) {
+    SetCommandLineWords(std::move(words));
+    QTimer::singleShot(0, qApp, [seen, inLoop] {
+      seen->ran = true;
+      seen->formVisible = VelkarMainForm->isVisible();
+      seen->formState = VelkarMainForm->windowState();
+      seen->aboutCreated = AboutBox != nullptr;
+      seen->aboutVisible = AboutBox != nullptr && AboutBox->isVisible();
+      seen->inputName = VelkarMainForm->FileOpenEdit->text();
+      if (inLoop) {
+        inLoop();
+      } else if (!QuitRequested) {
+        // No quit is coming: end the loop instead of waiting for a user.
+        QTimer::singleShot(0, VelkarMainForm, [] { VelkarMainForm->close(); });
+      }
+    });
+    return RunApplication(RunMode::kDesktop);
+  }
+};
+
+TEST_F(StartupTest, SuccessfulAutomaticRunShowsTheWindowThenEndsTheLoop) {
+  fake_->clipboardText = "b\na\n";
+  AtLoopStart seen;
+  // Nothing closes the window here: the queued quit alone ends the loop.
+  EXPECT_EQ(RunDesktop({"velkar", "-a+"}, &seen), 0);
+  EXPECT_TRUE(seen.ran);
+  EXPECT_TRUE(seen.formVisible);
+  EXPECT_EQ(seen.formState, Qt::WindowNoState);
+  EXPECT_TRUE(seen.aboutCreated);
+  EXPECT_FALSE(seen.aboutVisible);
+  EXPECT_EQ(fake_->clipboardText, "a\nb\n");
+  EXPECT_EQ(VelkarMainForm, nullptr);
+  EXPECT_EQ(AboutBox, nullptr);
+  EXPECT_EQ(ApplicationHelpFile(), "Velkar.hlp");
+  EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("VELKAR.EXE"));
+}
+
+TEST_F(StartupTest, FailedAutomaticRunOpensTheWindowWithTheCommandLineSettings) {
+  AtLoopStart seen;
+  const int status = RunDesktop({"velkar", "-a", "no-such-file.txt"}, &seen,
+                                [] { VelkarMainForm->FileExit(VelkarMainForm->FileExitItem); });
+  EXPECT_EQ(status, 0);
+  ASSERT_EQ(fake_->boxes.size(), 1u);
+  EXPECT_EQ(fake_->boxes[0].caption, "VELKAR-ERROR");
+  EXPECT_TRUE(seen.formVisible);
+  EXPECT_EQ(seen.formState, Qt::WindowNoState);
+  EXPECT_EQ(seen.inputName, QStringLiteral("no-such-file.txt"));
+}
+
+TEST_F(StartupTest, EveryWayOfClosingEndsTheProgramWithStatusZero) {
+  const std::pair<const char*, std::function<void()>> closers[] = {
+      {"File > eXit", [] { VelkarMainForm->FileExitItem->trigger(); }},
+      {"閉じる", [] { VelkarMainForm->CancelButton->click(); }},
+      {"Esc on the window", [] { QTest::keyClick(VelkarMainForm, Qt::Key_Escape); }},
+      {"close box", [] { VelkarMainForm->close(); }},
+      {"close box with the About box open",
+       [] {
+         VelkarMainForm->HelpAboutItem->trigger();
+         VelkarMainForm->close();
+       }},
+  };
+  for (const auto& [name, close] : closers) {
+    AtLoopStart seen;
+    EXPECT_EQ(RunDesktop({"velkar"}, &seen, close), 0) << name;
+    EXPECT_TRUE(seen.formVisible) << name;
+    EXPECT_TRUE(fake_->boxes.empty()) << name;  // nothing is asked
+  }
+}
+
+TEST_F(StartupTest, HelpMenuCallsTheHelpFileAtItsContentsAndItsIndex) {
+  AtLoopStart seen;
+  RunDesktop({"velkar"}, &seen, [] {
+    VelkarMainForm->HelpContentsItem->trigger();
+    VelkarMainForm->HelpSearchItem->trigger();
+    VelkarMainForm->close();
+  });
+  ASSERT_EQ(fake_->helpCalls.size(), 2u);
+  EXPECT_EQ(fake_->helpCalls[0].file, "Velkar.hlp");
+  EXPECT_EQ(fake_->helpCalls[0].command, kHelpContents);
+  EXPECT_EQ(fake_->helpCalls[1].file, "Velkar.hlp");
+  EXPECT_EQ(fake_->helpCalls[1].command, kHelpPartialKey);
+  EXPECT_EQ(fake_->helpCalls[1].data, "");
+}
+
+TEST_F(StartupTest, HelpAboutFromTheMenuShowsTheVersion) {
+  AtLoopStart seen;
+  QString version;
+  bool visible = false;
+  RunDesktop({"velkar"}, &seen, [&] {
+    VelkarMainForm->HelpAboutItem->trigger();
+    version = AboutBox->Version->text();
+    visible = AboutBox->isVisible();
+    VelkarMainForm->close();
+  });
+  EXPECT_EQ(version, QStringLiteral("Version1.30"));
+  EXPECT_TRUE(visible);
+}
+
+TEST_F(StartupTest, HintHandlerShowsTheHintOnlyWhenItChanges) {
+  SetCommandLineWords({"velkar"});
+  TVelkarMainForm form;
+  form.FormCreate(&form);
+  const QString initial = form.StatusLine->SimpleText();
+  // No control carries a hint: an empty tip changes nothing.
+  QStatusTipEvent empty{QString()};
+  QCoreApplication::sendEvent(form.OKButton, &empty);
+  EXPECT_EQ(form.StatusLine->SimpleText(), initial);
+  QStatusTipEvent tip{QStringLiteral("ヒント")};
+  QCoreApplication::sendEvent(form.OKButton, &tip);
+  EXPECT_EQ(form.StatusLine->SimpleText(), QStringLiteral("ヒント"));
+  EXPECT_EQ(ApplicationHint(), QStringLiteral("ヒント"));
+  QStatusTipEvent back{QString()};
+  QCoreApplication::sendEvent(form.OKButton, &back);
+  EXPECT_EQ(form.StatusLine->SimpleText(), QString());
+}
+
+TEST_F(StartupTest, ConsoleModeShowsNoWindowAndReportsTheOutcome) {
+  struct Row {
+    std::vector<std::string> words;
+    int status;
+  };
+  const Row rows[] = {
+      {{"velkar", "-a+"}, 0},
+      {{"velkar", "-a", "-f", "no-such-file.txt"}, 1},
+      {{"velkar"}, 2},
+      {{"velkar", "-r", "-o", "out.txt"}, 2},
+  };
+  for (const Row& row : rows) {
+    fake_->clipboardText = "b\na\n";
+    SetCommandLineWords(row.words);
+    bool windowShown = false;
+    fake_->onBox = [&](const FakePlatform::Box&) {
+      windowShown = windowShown || (VelkarMainForm != nullptr && VelkarMainForm->isVisible());
+    };
+    testing::internal::CaptureStderr();
+    const int status = RunApplication(RunMode::kConsole);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, row.status) << row.words.size();
+    EXPECT_FALSE(windowShown);
+    EXPECT_EQ(err.find(kConsoleUsage) != std::string::npos, row.status == 2);
+    QCoreApplication::processEvents();
+  }
+}
+
+}  // namespace
+}  // namespace velkar
