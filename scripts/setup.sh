@@ -7,7 +7,7 @@ set -eu
 PACKAGES="build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  fonts-ipafont-gothic fontconfig xvfb xauth xclip
+  fonts-ipafont-gothic fontconfig xvfb xauth xclip xdotool
   clang libclang-rt-14-dev libfuzzer-14-dev
   desktop-file-utils file $*"
 
