@@ -63,6 +63,9 @@ class TEdit::ByteLimit : public QValidator {
 
 TEdit::TEdit(QWidget* parent) : QLineEdit(parent) {
   setAcceptDrops(false);
+  // The user's limit is in bytes (SetMaxBytes); Qt's own limit of 32767 characters
+  // would cut a longer name the program sets, and a cut name is another file.
+  setMaxLength(std::numeric_limits<int>::max());
   setValidator(new ByteLimit(this));
   // Connected before anyone else's handlers, so both are current when they run.
   connect(this, &QLineEdit::textEdited, this, [this] { editPending_ = true; });

@@ -3,6 +3,8 @@
 // then the start-up; on the desktop the clipboard is handed on before the exit.
 #include <QApplication>
 #include <QtGlobal>
+#include <csignal>
+#include <cstdio>
 
 #include "platform/platform_console.h"
 #include "platform/platform_qt.h"
@@ -25,6 +27,9 @@ void DropQtMessages(QtMsgType type, const QMessageLogContext&, const QString& me
 
 int main(int argc, char* argv[]) {
   velkar::OpenStandardDescriptors();
+  // Past a file-size limit a write must fail and be reported, not kill the program
+  // half-way through a file.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (velkar::IsClipboardServerRole()) return velkar::RunClipboardServer(1, argv);
 
   velkar::SetCommandLineWords(velkar::WordsFromArgv(argc, argv));

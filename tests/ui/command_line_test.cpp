@@ -144,6 +144,7 @@ class ParseCommandLineTest : public testing::Test {
 
 TEST_F(ParseCommandLineTest, AppliesEveryRowOfTheTable) {
   const std::string digits200(200, '7');
+  const std::string longName = "/tmp/" + std::string(40000, 'n');  // past Qt's 32767
   struct Row {
     Words words;
     Settings want;
@@ -188,6 +189,8 @@ TEST_F(ParseCommandLineTest, AppliesEveryRowOfTheTable) {
       {{"-F", "Name.Txt"}, with([](Settings& s) { s.input = "Name.Txt"; })},
       {{"my file.txt"}, with([](Settings& s) { s.input = "my file.txt"; })},
       {{"\x82\xa0.txt"}, with([](Settings& s) { s.input = "\x82\xa0.txt"; })},
+      {{longName}, with([&](Settings& s) { s.input = longName; })},
+      {{"-o", longName}, with([&](Settings& s) { s.output = longName; })},
       // "-f" and "-o": the next word is the name, whatever it looks like.
       {{"-f"}, Settings{}},
       {{"-o"}, Settings{}},
