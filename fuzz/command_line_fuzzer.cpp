@@ -28,8 +28,8 @@ void Fail(const char* what, const std::string& detail) {
 }
 
 // CHECK(condition) or CHECK(condition, detail): aborts with the condition's text.
-#define CHECK(cond, ...) \
-  do {                   \
+#define CHECK(cond, ...)                                                 \
+  do {                                                                   \
     if (!(cond)) Fail("check failed: " #cond, std::string(__VA_ARGS__)); \
   } while (0)
 

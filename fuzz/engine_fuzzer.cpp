@@ -28,8 +28,8 @@ void Fail(const char* what, const std::string& detail = std::string()) {
 }
 
 // CHECK(condition) or CHECK(condition, detail): aborts with the condition's text.
-#define CHECK(cond, ...) \
-  do {                   \
+#define CHECK(cond, ...)                                                 \
+  do {                                                                   \
     if (!(cond)) Fail("check failed: " #cond, std::string(__VA_ARGS__)); \
   } while (0)
 
@@ -171,10 +171,9 @@ void CheckSteps(const std::string& text, const Settings& s) {
 
 // Steps a clipboard run can be made to fail at, for the whole-run check.
 constexpr FakePlatform::Step kRunFaults[] = {
-    FakePlatform::Step::HeapAlloc, FakePlatform::Step::GlobalAlloc,
-    FakePlatform::Step::GlobalLock, FakePlatform::Step::ClipOpen,
-    FakePlatform::Step::ClipGet,    FakePlatform::Step::ClipLock,
-    FakePlatform::Step::ClipEmpty,  FakePlatform::Step::ClipSet,
+    FakePlatform::Step::HeapAlloc, FakePlatform::Step::GlobalAlloc, FakePlatform::Step::GlobalLock,
+    FakePlatform::Step::ClipOpen,  FakePlatform::Step::ClipGet,     FakePlatform::Step::ClipLock,
+    FakePlatform::Step::ClipEmpty, FakePlatform::Step::ClipSet,
 };
 
 // A whole run from the clipboard to the clipboard, with at most one fault.

@@ -93,11 +93,22 @@ inline Setting SettingFor(std::int32_t order, std::int32_t pos, std::int32_t key
   s.descending = (order & 1) != 0;
   s.pos = pos;
   switch (keyMode) {
-    case 1: s.kind = pos == 0 ? Setting::kLine : Setting::kColumn; break;
-    case 2: s.kind = pos == 0 ? Setting::kLine : Setting::kField; break;
-    case 5: s.kind = pos == 0 ? Setting::kLine : Setting::kColumn; s.number = true; break;
-    case 6: s.kind = Setting::kField; s.number = true; break;
-    default: return s;
+    case 1:
+      s.kind = pos == 0 ? Setting::kLine : Setting::kColumn;
+      break;
+    case 2:
+      s.kind = pos == 0 ? Setting::kLine : Setting::kField;
+      break;
+    case 5:
+      s.kind = pos == 0 ? Setting::kLine : Setting::kColumn;
+      s.number = true;
+      break;
+    case 6:
+      s.kind = Setting::kField;
+      s.number = true;
+      break;
+    default:
+      return s;
   }
   s.sorts = true;
   s.folded = !s.number && (order & 2) != 0;

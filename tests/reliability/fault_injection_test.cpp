@@ -32,9 +32,9 @@ const std::string kOldOutput = "old content\r\nkept\r\n";
 
 const char* StepName(Step step) {
   static const char* const names[] = {
-      "HeapAlloc", "GlobalAlloc", "GlobalLock", "ClipOpen",   "ClipGet", "ClipLock",
-      "ClipEmpty", "ClipSet",     "QueryFile",  "OpenRead",   "Read",    "OpenWrite",
-      "CreateTemp", "Write",      "Flush",      "Close",      "Rename",  "CanWrite"};
+      "HeapAlloc",  "GlobalAlloc", "GlobalLock", "ClipOpen", "ClipGet", "ClipLock",
+      "ClipEmpty",  "ClipSet",     "QueryFile",  "OpenRead", "Read",    "OpenWrite",
+      "CreateTemp", "Write",       "Flush",      "Close",    "Rename",  "CanWrite"};
   int i = static_cast<int>(step);
   return i < static_cast<int>(std::size(names)) ? names[i] : "Step?";
 }
@@ -88,8 +88,8 @@ void WriteAll(const std::string& path, const std::string& bytes) {
 
 // What the nth call of a step did in the clean run, and so what its failure may give.
 struct Role {
-  bool mayRecover = false;             // the run can still succeed without it
-  std::vector<std::string> messages;   // the boxes its failure may show
+  bool mayRecover = false;            // the run can still succeed without it
+  std::vector<std::string> messages;  // the boxes its failure may show
 };
 
 // One fault: a step failing at its nth call, once or from then on.
@@ -256,7 +256,9 @@ class FaultSweep : public ::testing::Test {
       auto it = std::find(log.begin() + static_cast<std::ptrdiff_t>(from), log.end(), entry);
       return static_cast<std::size_t>(it - log.begin());
     };
-    auto count = [&](const std::string& entry) { return std::count(log.begin(), log.end(), entry); };
+    auto count = [&](const std::string& entry) {
+      return std::count(log.begin(), log.end(), entry);
+    };
     EXPECT_LE(count("free:readbuf"), 1);
     EXPECT_LE(count("free:Base"), 1);
     EXPECT_LE(count("GlobalFree"), 1);
@@ -436,13 +438,15 @@ TEST_F(FaultSweep, CleanRunsCallTheStepsInOrder) {
     if (k.out == Out::kClipboard) {
       wanted.insert(wanted.end(), {"SetClipboardText", "CloseClipboard", "Box:VELKAR"});
     } else {
-      wanted.insert(wanted.end(), {"WriteFile", "FlushFile", "CloseFile", "GlobalFree", "Box:VELKAR"});
+      wanted.insert(wanted.end(),
+                    {"WriteFile", "FlushFile", "CloseFile", "GlobalFree", "Box:VELKAR"});
     }
     std::size_t next = 0;
     for (const std::string& entry : fake.log) {
       if (next < wanted.size() && entry == wanted[next]) ++next;
     }
-    EXPECT_EQ(next, wanted.size()) << "stopped before " << (next < wanted.size() ? wanted[next] : "");
+    EXPECT_EQ(next, wanted.size())
+        << "stopped before " << (next < wanted.size() ? wanted[next] : "");
   }
 }
 
