@@ -293,6 +293,23 @@ closed_descriptors)
   [ "$status" = 0 ] || [ "$status" = 1 ] || fail "exit status $status with standard output closed"
   ;;
 
+endless_input)
+  # An input without end is read until memory runs out, then refused. The sanitizer
+  # build reserves more address space than any such limit, so it skips this case.
+  if [ $slow != 1 ]; then
+    echo "hostile $case_name: skipped under the sanitizers"
+    exit 0
+  fi
+  (
+    ulimit -v 3000000
+    run 120 -a+ -f /dev/zero
+    echo "$status" >status
+  )
+  status=$(cat status)
+  expect_status 1
+  expect_err 'VELKAR-ERROR: Memory Allocate Error![readbuf]\n'
+  ;;
+
 full_run_leak_check)
   # A whole run of each kind; in a sanitized build ASan checks it for leaks at exit.
   export ASAN_OPTIONS="${ASAN_OPTIONS:-}:detect_leaks=1"
