@@ -5,7 +5,7 @@
 # status and message, no crash and nothing of the user's lost.
 # Usage: hostile_input.sh PROGRAM CASE     (big inputs are made in a temporary folder)
 set -u
-program=$1
+program=$(readlink -f "$1")
 case_name=$2
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velkar-hostile.XXXXXX") || exit 1
