@@ -95,6 +95,9 @@ int CompareBytes(const char* a, const char* b);
 int CompareFolded(const char* a, const char* b);
 // Number value of a text: white space, one sign, decimal digits, 32-bit wrap-around.
 std::int32_t NumberValue(const char* text);
+// Start of field SortPos in the line, or nullptr when the line has fewer commas.
+// A SortPos of 0 or less passes no comma.
+const char* LocateField(const char* line);
 // Field SortPos of the line copied into `buffer` (at most 512 bytes + NUL); the
 // buffer, or nullptr when the line lacks the field.
 char* FieldKeyText(const char* line, char* buffer);
@@ -105,10 +108,13 @@ std::int32_t FieldKeyNumber(const char* line);
 // Rows: whole line, column, field (string); whole line, column, field (number).
 // Columns: the order index (bit 0 descending, bit 1 ignore case).
 extern const Comparator ComparatorTable[6][4];
+// The row of ComparatorTable for these settings, or -1 for no sort.
+int SelectRow(std::int32_t sortPos, std::int32_t keyMode);
 // The routine SortLines uses for these settings, or nullptr for no sort.
 Comparator SelectComparator(std::int32_t order, std::int32_t sortPos, std::int32_t keyMode);
-// Stores SortPos and sorts Base[0 .. lineCount-1] in place with the selected routine;
-// with none selected the table keeps its order.
+// Stores SortPos and sorts Base[0 .. lineCount-1] in the order of the selected
+// routine: by located keys (SortByKeys), or, when that has no room, in place with
+// the routine itself. With none selected the table keeps its order.
 void SortLines(char** base, std::int64_t lineCount, std::int32_t order, std::int32_t sortPos,
                std::int32_t keyMode);
 

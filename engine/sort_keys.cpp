@@ -13,6 +13,8 @@ inline unsigned char Fold(unsigned char c) {
   return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 0x20) : c;
 }
 
+}  // namespace
+
 // Start of field SortPos in the line, or nullptr when the line has fewer commas.
 // A SortPos of 0 or less passes no comma.
 const char* LocateField(const char* line) {
@@ -24,8 +26,6 @@ const char* LocateField(const char* line) {
   }
   return p;
 }
-
-}  // namespace
 
 int CompareBytes(const char* a, const char* b) {
   // strcmp compares the bytes as unsigned char and stops at the first NUL.

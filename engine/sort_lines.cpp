@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/engine_internal.h"
+#include "engine/key_sort.h"
 #include "engine/sort_algorithm.h"
 
 namespace velkar {
@@ -88,33 +89,36 @@ const Comparator ComparatorTable[6][4] = {
     {FieldNumberAsc, FieldNumberDesc, FieldNumberAsc, FieldNumberDesc},
 };
 
-Comparator SelectComparator(std::int32_t order, std::int32_t sortPos, std::int32_t keyMode) {
-  if (order < 0 || order > 3) return nullptr;
-  int row;
+int SelectRow(std::int32_t sortPos, std::int32_t keyMode) {
   switch (keyMode) {
     case kKeyColumn:  // a string key at position 0 is the whole line
-      row = sortPos == 0 ? 0 : 1;
-      break;
+      return sortPos == 0 ? 0 : 1;
     case kKeyField:
-      row = sortPos == 0 ? 0 : 2;
-      break;
+      return sortPos == 0 ? 0 : 2;
     case kKeyColumn | kKeyNumber:
-      row = sortPos == 0 ? 3 : 4;
-      break;
+      return sortPos == 0 ? 3 : 4;
     case kKeyField | kKeyNumber:  // field 0 still passes a leading double quote
-      row = 5;
-      break;
+      return 5;
     default:
-      return nullptr;
+      return -1;
   }
-  return ComparatorTable[row][order];
 }
 
+Comparator SelectComparator(std::int32_t order, std::int32_t sortPos, std::int32_t keyMode) {
+  if (order < 0 || order > 3) return nullptr;
+  int row = SelectRow(sortPos, keyMode);
+  return row < 0 ? nullptr : ComparatorTable[row][order];
+}
+
+// Each line's key is located once and the keys radix sorted (key_sort.cpp). Only
+// when that work array cannot be allocated is the table sorted in place with the
+// routine itself, which needs no memory. Both give the routine's order.
 void SortLines(char** base, std::int64_t lineCount, std::int32_t order, std::int32_t sortPos,
                std::int32_t keyMode) {
   SortPos = sortPos;
   Comparator compare = SelectComparator(order, sortPos, keyMode);
   if (compare == nullptr || lineCount < 2) return;
+  if (SortByKeys(base, lineCount, order, SelectRow(sortPos, keyMode))) return;
   // The whole-line byte routines are the common case: hand the sort strcmp itself,
   // which gives the same sign and which it calls without going through a pointer.
   if (compare == LineBytesAsc) {

@@ -1,0 +1,388 @@
+// The fast sort of the line table. Text keys: each line gets an entry holding the
+// next 8 key bytes as one big-endian number (folded when case is ignored) and a
+// pointer to its key; an in-place MSD radix sort orders the entries by those bytes
+// and reloads the next 8 only for groups that still agree. Number keys: each line
+// gets its 32-bit value, and an LSD radix sort orders the values. The table is then
+// rewritten from the sorted entries. No comparison routine is called at all.
+#include "engine/key_sort.h"
+
+#include <string.h>  // strnlen
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "engine/engine_internal.h"
+
+namespace velkar {
+namespace {
+
+using Byte = unsigned char;
+
+// A field text key is cut after this many bytes.
+constexpr std::size_t kFieldKeyMax = kKeyBufferSize - 1;
+// Groups up to kSmallMax entries are sorted by their whole cached prefix at once
+// (insertion sort up to kInsertionMax), larger ones one radix digit at a time.
+constexpr std::size_t kInsertionMax = 24;
+constexpr std::size_t kSmallMax = 512;
+
+// ASCII a-z folded to A-Z; every other byte, 0x80-0xFF included, unchanged.
+struct FoldTable {
+  Byte map[256];
+  constexpr FoldTable() : map() {
+    for (int i = 0; i < 256; ++i) map[i] = static_cast<Byte>(i >= 'a' && i <= 'z' ? i - 32 : i);
+  }
+};
+constexpr FoldTable kFold;
+
+// Bytes depth..depth+7 of a key as a big-endian number, 0 past the key's end. The
+// caller knows the key has at least `depth` bytes. Line and column keys end at the
+// NUL; field keys also at the comma and after kFieldKeyMax bytes.
+template <bool kFoldCase, bool kField>
+inline std::uint64_t LoadPrefix(const Byte* key, std::size_t depth) {
+  std::size_t room = 8;
+  if (kField) room = depth >= kFieldKeyMax ? 0 : std::min<std::size_t>(8, kFieldKeyMax - depth);
+  const Byte* p = key + depth;
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < room; ++i) {
+    Byte c = p[i];
+    if (c == 0 || (kField && c == ',')) break;
+    value |= std::uint64_t{kFoldCase ? kFold.map[c] : c} << (56 - 8 * i);
+  }
+  return value;
+}
+
+// A line or column text key: the line is the key minus the column offset.
+struct TextEntry {
+  std::uint64_t prefix;
+  const Byte* key;
+};
+// A field text key, which starts at a different offset in every line.
+struct FieldEntry {
+  std::uint64_t prefix;
+  const Byte* key;
+  char* line;
+};
+
+// The MSD radix sort over text entries. `prefix` holds key bytes depth..depth+7;
+// digit `byte` (0 = most significant) is the one being distributed. A digit 0
+// means the key has ended, so that whole bucket is equal and needs no more work.
+template <class Entry, bool kFoldCase, bool kField>
+class TextRadix {
+ public:
+  static void Sort(Entry* a, std::size_t n) { Radix(a, n, 0, 0); }
+
+ private:
+  // Orders a small group by its cached prefixes alone. The integer order is
+  // consistent, so the standard sort is safe here.
+  static void SortByPrefix(Entry* a, std::size_t n) {
+    if (n > kInsertionMax) {
+      std::sort(a, a + n, [](const Entry& x, const Entry& y) { return x.prefix < y.prefix; });
+      return;
+    }
+    for (std::size_t i = 1; i < n; ++i) {
+      Entry v = a[i];
+      std::size_t j = i;
+      for (; j > 0 && v.prefix < a[j - 1].prefix; --j) a[j] = a[j - 1];
+      a[j] = v;
+    }
+  }
+
+  // Loads key bytes depth..depth+7 of every entry, fetching a few keys ahead.
+  static void Reload(Entry* a, std::size_t n, std::size_t depth) {
+    constexpr std::size_t kAhead = 12;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i + kAhead < n) __builtin_prefetch(a[i + kAhead].key + depth);
+      a[i].prefix = LoadPrefix<kFoldCase, kField>(a[i].key, depth);
+    }
+  }
+
+  static unsigned Digit(const Entry& e, unsigned shift) {
+    return static_cast<unsigned>(e.prefix >> shift) & 0xFF;
+  }
+
+  // Recurses on every bucket but the largest, which the loop takes on, so the
+  // recursion is at most log2(n) deep whatever the keys.
+  static void Radix(Entry* a, std::size_t n, std::size_t depth, unsigned byte) {
+    for (;;) {
+      if (n < 2) return;
+      if (byte == 8) {
+        if ((a[0].prefix & 0xFF) == 0) return;  // every key ended: all equal
+        depth += 8;
+        byte = 0;
+        Reload(a, n, depth);
+        continue;
+      }
+      if (n <= kSmallMax) {
+        std::size_t same = 1;
+        while (same < n && a[same].prefix == a[0].prefix) ++same;
+        if (same == n) {  // the whole group agrees on these 8 bytes
+          byte = 8;
+          continue;
+        }
+        // Sorted by the whole prefix; groups that agree on it and go on need the
+        // next 8 bytes: all but the largest by recursion, the largest by the loop.
+        SortByPrefix(a, n);
+        Entry* largest = nullptr;
+        std::size_t largestSize = 0;
+        for (std::size_t start = 0, i = 1; i <= n; ++i) {
+          if (i < n && a[i].prefix == a[start].prefix) continue;
+          const std::size_t size = i - start;
+          if (size > 1 && (a[start].prefix & 0xFF) != 0) {
+            if (size > largestSize) {
+              if (largest != nullptr) Radix(largest, largestSize, depth, 8);
+              largest = a + start;
+              largestSize = size;
+            } else {
+              Radix(a + start, size, depth, 8);
+            }
+          }
+          start = i;
+        }
+        a = largest;
+        n = largestSize;
+        byte = 8;
+        continue;
+      }
+      const unsigned shift = 56 - 8 * byte;
+      std::size_t count[256] = {};
+      for (std::size_t i = 0; i < n; ++i) ++count[Digit(a[i], shift)];
+      const unsigned first = Digit(a[0], shift);
+      if (count[first] == n) {
+        // One bucket: skip every byte the whole group shares; a 0 among them
+        // means every key has ended there.
+        if (first == 0) return;
+        std::uint64_t diff = 0;
+        for (std::size_t i = 1; i < n; ++i) diff |= a[i].prefix ^ a[0].prefix;
+        const unsigned shared = diff == 0 ? 8 : static_cast<unsigned>(__builtin_clzll(diff)) / 8;
+        for (unsigned b = byte + 1; b < shared; ++b) {
+          if (Digit(a[0], 56 - 8 * b) == 0) return;
+        }
+        byte = shared;
+        continue;
+      }
+      std::size_t next[256];
+      std::size_t end[256];
+      std::size_t sum = 0;
+      for (unsigned c = 0; c < 256; ++c) {
+        next[c] = sum;
+        sum += count[c];
+        end[c] = sum;
+      }
+      // American flag permutation: each swap puts one entry into its bucket for good.
+      for (unsigned c = 0; c < 256; ++c) {
+        while (next[c] < end[c]) {
+          Entry v = a[next[c]];
+          unsigned d = Digit(v, shift);
+          while (d != c) {
+            std::swap(v, a[next[d]++]);
+            d = Digit(v, shift);
+          }
+          a[next[c]++] = v;
+        }
+      }
+      unsigned largest = 1;
+      for (unsigned c = 2; c < 256; ++c) {
+        if (count[c] > count[largest]) largest = c;
+      }
+      for (unsigned c = 1; c < 256; ++c) {
+        if (c != largest && count[c] > 1) Radix(a + end[c] - count[c], count[c], depth, byte + 1);
+      }
+      a += end[largest] - count[largest];
+      n = count[largest];
+      ++byte;
+    }
+  }
+};
+
+// Number keys: the value made unsigned so that unsigned order is the wanted order.
+struct NumberEntry {
+  std::uint32_t key;
+  std::uint32_t slot;
+};
+
+// LSD radix sort of a[0..n), n < 2^32, by key in three passes of 11, 11 and 10
+// bits through tmp; a pass in which every key has the same digit is skipped. The
+// result ends in a.
+void RadixNumbers(NumberEntry* a, NumberEntry* tmp, std::size_t n) {
+  static constexpr unsigned kShift[3] = {0, 11, 22};
+  std::uint32_t count[3][2048] = {};
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint32_t k = a[i].key;
+    ++count[0][k & 0x7FF];
+    ++count[1][(k >> 11) & 0x7FF];
+    ++count[2][k >> 22];
+  }
+  NumberEntry* from = a;
+  NumberEntry* to = tmp;
+  for (unsigned pass = 0; pass < 3; ++pass) {
+    std::uint32_t* c = count[pass];
+    if (c[(from[0].key >> kShift[pass]) & 0x7FF] == n) continue;
+    std::uint32_t sum = 0;
+    for (unsigned d = 0; d < 2048; ++d) {
+      const std::uint32_t k = c[d];
+      c[d] = sum;
+      sum += k;
+    }
+    for (std::size_t i = 0; i < n; ++i) to[c[(from[i].key >> kShift[pass]) & 0x7FF]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != a) std::memcpy(a, from, n * sizeof(NumberEntry));
+}
+
+// Whether the line is longer than SortPos, read as unsigned 32-bit so that a
+// negative position lies beyond the end of every line.
+bool HasColumn(const char* line) {
+  const std::size_t pos = static_cast<std::uint32_t>(SortPos);
+  return ::strnlen(line, pos + 1) > pos;
+}
+
+// The work array, from the platform's heap.
+void* AllocWork(std::size_t bytes) { return CurrentPlatform()->HeapAlloc(bytes); }
+void FreeWork(void* p) { CurrentPlatform()->HeapFree(p); }
+
+// Lines without a key sit at the back of the work array in reverse slot order, with
+// their slot in `prefix`: rewrites the table with them in their slots and the
+// sorted entries in the other slots, in order.
+template <class Entry, class KeyedLine, class KeylessLine>
+void RewriteTable(char** lines, std::size_t n, const Entry* work, std::size_t keyed,
+                  KeyedLine keyedLine, KeylessLine keylessLine) {
+  std::size_t next = 0;
+  std::size_t tail = n;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (tail > keyed && work[tail - 1].prefix == i) {
+      lines[i] = keylessLine(work[tail - 1]);
+      --tail;
+    } else {
+      lines[i] = keyedLine(work[next++]);
+    }
+  }
+}
+
+template <bool kFoldCase>
+bool SortText(char** lines, std::size_t n, bool descending, bool column) {
+  auto* work = static_cast<TextEntry*>(AllocWork(n * sizeof(TextEntry)));
+  if (work == nullptr) return false;
+  const std::size_t offset = column ? static_cast<std::uint32_t>(SortPos) : 0;
+  std::size_t keyed = 0;
+  std::size_t tail = n;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!column || HasColumn(lines[i])) {
+      const Byte* key = reinterpret_cast<const Byte*>(lines[i]) + offset;
+      work[keyed++] = TextEntry{LoadPrefix<kFoldCase, false>(key, 0), key};
+    } else {
+      work[--tail] = TextEntry{i, reinterpret_cast<const Byte*>(lines[i])};
+    }
+  }
+  TextRadix<TextEntry, kFoldCase, false>::Sort(work, keyed);
+  if (descending) std::reverse(work, work + keyed);
+  auto keyedLine = [offset](const TextEntry& e) {
+    return const_cast<char*>(reinterpret_cast<const char*>(e.key - offset));
+  };
+  auto keylessLine = [](const TextEntry& e) {
+    return const_cast<char*>(reinterpret_cast<const char*>(e.key));
+  };
+  RewriteTable(lines, n, work, keyed, keyedLine, keylessLine);
+  FreeWork(work);
+  return true;
+}
+
+template <bool kFoldCase>
+bool SortFieldText(char** lines, std::size_t n, bool descending) {
+  auto* work = static_cast<FieldEntry*>(AllocWork(n * sizeof(FieldEntry)));
+  if (work == nullptr) return false;
+  std::size_t keyed = 0;
+  std::size_t tail = n;
+  for (std::size_t i = 0; i < n; ++i) {
+    const char* field = LocateField(lines[i]);
+    if (field != nullptr) {
+      const Byte* key = reinterpret_cast<const Byte*>(field);
+      work[keyed++] = FieldEntry{LoadPrefix<kFoldCase, true>(key, 0), key, lines[i]};
+    } else {
+      work[--tail] = FieldEntry{i, nullptr, lines[i]};
+    }
+  }
+  TextRadix<FieldEntry, kFoldCase, true>::Sort(work, keyed);
+  if (descending) std::reverse(work, work + keyed);
+  auto lineOf = [](const FieldEntry& e) { return e.line; };
+  RewriteTable(lines, n, work, keyed, lineOf, lineOf);
+  FreeWork(work);
+  return true;
+}
+
+// Rows 3, 4 and 5: whole line, column and field numbers.
+bool SortNumbers(char** lines, std::size_t n, bool descending, int row) {
+  // Slots are 32-bit; a table too long for them takes the in-place sort.
+  if (n > std::numeric_limits<std::uint32_t>::max()) return false;
+  // The entries and the radix sort's second buffer, which then takes the
+  // rewritten table (a pointer is no larger than an entry).
+  static_assert(sizeof(char*) <= sizeof(NumberEntry));
+  auto* work = static_cast<NumberEntry*>(AllocWork(2 * n * sizeof(NumberEntry)));
+  if (work == nullptr) return false;
+  // Flipping the sign bit makes unsigned order the signed order; flipping the
+  // other bits as well reverses it.
+  const std::uint32_t flip = descending ? 0x7FFFFFFFu : 0x80000000u;
+  const std::size_t pos = static_cast<std::uint32_t>(SortPos);
+  std::size_t keyed = 0;
+  std::size_t tail = n;
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto slot = static_cast<std::uint32_t>(i);
+    std::int32_t value;
+    if (row == 3) {
+      value = NumberValue(lines[i]);
+    } else if (row == 4) {
+      if (!HasColumn(lines[i])) {
+        work[--tail] = NumberEntry{0, slot};
+        continue;
+      }
+      value = NumberValue(lines[i] + pos);
+    } else {
+      value = FieldKeyNumber(lines[i]);
+    }
+    work[keyed++] = NumberEntry{static_cast<std::uint32_t>(value) ^ flip, slot};
+  }
+  NumberEntry* spare = work + n;
+  if (keyed > 1) RadixNumbers(work, spare, keyed);
+  // Keyless entries sit at work[keyed..n) with the smallest slot at the back.
+  auto* table = reinterpret_cast<char**>(spare);
+  std::size_t next = 0;
+  std::size_t back = n;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (back > keyed && work[back - 1].slot == i) {
+      table[i] = lines[work[--back].slot];
+    } else {
+      table[i] = lines[work[next++].slot];
+    }
+  }
+  std::memcpy(lines, table, n * sizeof(char*));
+  FreeWork(work);
+  return true;
+}
+
+}  // namespace
+
+bool SortByKeys(char** base, std::int64_t lineCount, std::int32_t order, int row) {
+  if (lineCount < 2) return true;
+  const auto n = static_cast<std::size_t>(lineCount);
+  const bool descending = (order & 1) != 0;
+  const bool foldCase = (order & 2) != 0;
+  switch (row) {
+    case 0:
+    case 1:
+      return foldCase ? SortText<true>(base, n, descending, row == 1)
+                      : SortText<false>(base, n, descending, row == 1);
+    case 2:
+      return foldCase ? SortFieldText<true>(base, n, descending)
+                      : SortFieldText<false>(base, n, descending);
+    case 3:
+    case 4:
+    case 5:
+      return SortNumbers(base, n, descending, row);
+    default:
+      return false;
+  }
+}
+
+}  // namespace velkar

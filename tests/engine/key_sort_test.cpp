@@ -1,0 +1,201 @@
+// The radix sort over located keys against the comparison routines themselves: on
+// random and adversarial tables of every row and order it must leave a permutation
+// in the routine's order, with the lines that lack a key in their own places, and
+// the same keys, place by place, as the in-place sort with the routine.
+#include "engine/key_sort.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/sort_algorithm.h"
+#include "engine_test_support.h"
+
+namespace velkar::test {
+namespace {
+
+// Settings that reach each row, with key positions around the interesting ones.
+struct Case {
+  std::int32_t keyMode;
+  std::int32_t sortPos;
+};
+const Case kCases[] = {
+    {kKeyColumn, 0}, {kKeyColumn, 1}, {kKeyColumn, 3}, {kKeyColumn, 9}, {kKeyColumn, -1},
+    {kKeyField, 0},  {kKeyField, 1},  {kKeyField, 2},  {kKeyField, -2}, {5, 0},
+    {5, 2},          {5, -1},         {6, 0},          {6, 1},          {6, 3},
+};
+
+// Whether a line has the key of `row` at the current SortPos; lines without one
+// compare equal to every line.
+bool HasKey(int row, const char* line) {
+  static char buffer[kKeyBufferSize];
+  if (row == 1 || row == 4) {
+    return std::string(line).size() > static_cast<std::uint32_t>(SortPos);
+  }
+  if (row == 2) return FieldKeyText(line, buffer) != nullptr;
+  return true;
+}
+
+// Sorts `lines` with SortByKeys and checks the result against the routine.
+void CheckAgainstRoutine(std::vector<std::string>& lines, const Case& c, std::int32_t order,
+                         const std::string& trace) {
+  std::vector<char*> table;
+  for (std::string& line : lines) table.push_back(line.data());
+  const auto n = static_cast<std::int64_t>(table.size());
+  SortPos = c.sortPos;
+  const int row = SelectRow(c.sortPos, c.keyMode);
+  ASSERT_GE(row, 0);
+  Comparator compare = ComparatorTable[row][order];
+
+  std::vector<char*> fast = table;
+  ASSERT_TRUE(SortByKeys(fast.data(), n, order, row)) << trace;
+
+  // A permutation of the table.
+  std::vector<char*> a = fast;
+  std::vector<char*> b = table;
+  std::sort(a.begin(), a.end());
+  std::sort(b.begin(), b.end());
+  ASSERT_EQ(a, b) << trace;
+
+  // Lines without a key in their own places; the others in order among themselves.
+  // Together: every pair of lines, near or far, is in the routine's order.
+  const char* previous = nullptr;
+  bool complete = true;
+  for (std::size_t i = 0; i < fast.size(); ++i) {
+    if (!HasKey(row, fast[i])) {
+      EXPECT_EQ(fast[i], table[i]) << trace << " slot " << i;
+      complete = false;
+      continue;
+    }
+    if (previous != nullptr) {
+      EXPECT_LE(compare(previous, fast[i]), 0) << trace << ": " << previous << " / " << fast[i];
+    }
+    previous = fast[i];
+  }
+
+  // With every key present the routine is an ordering, and the in-place sort with
+  // it must give the same key in every place.
+  if (complete) {
+    std::vector<char*> plain = table;
+    BoundedSort(plain.data(), n, compare);
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+      EXPECT_EQ(compare(plain[i], fast[i]), 0) << trace << " place " << i;
+    }
+  }
+}
+
+// Random lines over a small alphabet: commas, digits, signs, blanks, quotes, both
+// letter cases, the bytes just around the folded range and high bytes.
+std::string RandomLine(std::mt19937& random, int maxLength) {
+  static const char alphabet[] = "aAbBzZ_`[@,,,0123456789-+ \t\"\x80\xA1\xDF\xFF\x83\x61";
+  std::string line;
+  int length = static_cast<int>(random() % static_cast<unsigned>(maxLength + 1));
+  for (int i = 0; i < length; ++i) line += alphabet[random() % (sizeof alphabet - 1)];
+  return line;
+}
+
+class SortByKeysTest : public ::testing::Test {
+ protected:
+  ScopedFakePlatform fake;
+};
+
+// Small and large tables (the large ones go through the radix passes, the small
+// ones straight to the prefix sort), every row and order.
+TEST_F(SortByKeysTest, RandomTablesInTheRoutinesOrder) {
+  std::mt19937 random(31337);
+  for (int size : {2, 3, 17, 200, 3000}) {
+    for (const Case& c : kCases) {
+      for (std::int32_t order = 0; order < 4; ++order) {
+        std::vector<std::string> lines;
+        for (int i = 0; i < size; ++i) lines.push_back(RandomLine(random, 12));
+        CheckAgainstRoutine(lines, c, order,
+                            "size " + std::to_string(size) + " key " + std::to_string(c.keyMode) +
+                                " pos " + std::to_string(c.sortPos) + " order " +
+                                std::to_string(order));
+      }
+    }
+  }
+  EXPECT_EQ(fake->LiveHeap(), 0);
+}
+
+// Tables built to hit the corners: every key equal, most keys missing, long shared
+// prefixes that cross many 8-byte steps and the 512-byte cut of field keys, bytes
+// 0x80-0xFF only, numbers at and beyond the 32-bit edges.
+TEST_F(SortByKeysTest, AdversarialTables) {
+  std::mt19937 random(4242);
+  const std::string shared(700, 'q');
+  std::vector<std::vector<std::string>> tables;
+  tables.push_back(std::vector<std::string>(2000, "same,same,same"));
+  {
+    std::vector<std::string> t;  // mostly short lines without the keys
+    for (int i = 0; i < 2000; ++i) t.push_back(random() % 5 == 0 ? RandomLine(random, 12) : "x");
+    tables.push_back(t);
+  }
+  {
+    std::vector<std::string> t;  // long common prefixes, differing late or not at all
+    for (int i = 0; i < 2000; ++i) {
+      std::string tail = RandomLine(random, 3);
+      std::string line = shared.substr(0, 1 + random() % shared.size()) + tail;
+      t.push_back(random() % 2 ? line : "k," + line + "," + line);
+    }
+    tables.push_back(t);
+  }
+  {
+    std::vector<std::string> t;  // high bytes only (no NUL, LF or CR inside a line)
+    for (int i = 0; i < 2000; ++i) {
+      std::string line;
+      for (int j = 0, len = static_cast<int>(random() % 20); j < len; ++j) {
+        line += static_cast<char>(0x80 + random() % 0x80);
+      }
+      t.push_back(line);
+    }
+    tables.push_back(t);
+  }
+  {
+    std::vector<std::string> t;  // numbers at the edges and beyond, with quotes and signs
+    const char* numbers[] = {
+        "-2147483648", "2147483647", "2147483648", "4294967297", "-1",  "0",   "+7",         "-7",
+        "007",         "\"12",       " \"12",      "\"\"12",     "+-5", "- 5", "99999999999"};
+    for (int i = 0; i < 2000; ++i) {
+      std::string n = numbers[random() % 15];
+      t.push_back(random() % 2 ? n + "," + n + "," + n : "ab," + n + "," + n + "," + n);
+    }
+    tables.push_back(t);
+  }
+  for (std::size_t k = 0; k < tables.size(); ++k) {
+    for (const Case& c : kCases) {
+      for (std::int32_t order = 0; order < 4; ++order) {
+        std::vector<std::string> lines = tables[k];
+        CheckAgainstRoutine(lines, c, order,
+                            "table " + std::to_string(k) + " key " + std::to_string(c.keyMode) +
+                                " pos " + std::to_string(c.sortPos) + " order " +
+                                std::to_string(order));
+      }
+    }
+  }
+  EXPECT_EQ(fake->LiveHeap(), 0);
+}
+
+// Without room for the work array, SortLines still sorts, in place with the routine,
+// and shows nothing.
+TEST_F(SortByKeysTest, NoRoomFallsBackToTheInPlaceSort) {
+  std::vector<std::string> lines = {"b,3", "a,1", "c,2"};
+  std::vector<char*> table;
+  for (std::string& line : lines) table.push_back(line.data());
+  for (std::int32_t keyMode : {1, 2, 6}) {
+    std::vector<char*> sorted = table;
+    const int allocations = fake->Calls(FakePlatform::Step::HeapAlloc);
+    fake->FailAt(FakePlatform::Step::HeapAlloc);
+    SortLines(sorted.data(), 3, 0, keyMode == 6 ? 1 : 0, keyMode);
+    EXPECT_EQ(fake->Calls(FakePlatform::Step::HeapAlloc), allocations + 1) << keyMode;
+    EXPECT_STREQ(sorted[0], "a,1") << keyMode;
+    EXPECT_STREQ(sorted[2], keyMode == 6 ? "b,3" : "c,2") << keyMode;
+  }
+  EXPECT_TRUE(fake->boxes.empty());
+  EXPECT_EQ(fake->LiveHeap(), 0);
+}
+
+}  // namespace
+}  // namespace velkar::test
