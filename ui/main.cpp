@@ -53,6 +53,9 @@ int main(int argc, char* argv[]) {
                            const char* data) { velkar::ShowHelpViewer(helpFile, command, data); };
   velkar::SetCurrentPlatform(&platform);
   velkar::RunApplication(mode);
+  // Help windows left open go with the program.
+  delete velkar::CurrentHelpViewer();
+  delete velkar::HelpMissingBox();
   velkar::KeepClipboardAfterExit();
   velkar::SetCurrentPlatform(nullptr);
   return 0;
