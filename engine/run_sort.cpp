@@ -147,7 +147,11 @@ void BuildOutput(std::int32_t sortMode) {
   bool ignoreCase = (sortMode & ~kSortUnique) >= kSortIgnoreCase;
   char* w = pMem;
   const char* previous = nullptr;
+  // After the sort the lines lie scattered over readbuf: ask for a line a few
+  // places ahead while this one is copied, so the copies do not wait on memory.
+  constexpr std::int64_t kAhead = 16;
   for (std::int64_t i = 0; i < LineCount; ++i) {
+    if (i + kAhead < LineCount) __builtin_prefetch(Base[i + kAhead]);
     const char* line = Base[i];
     if (!dropDuplicates || previous == nullptr ||
         !platform->StringsEqual(line, previous, ignoreCase)) {
