@@ -24,10 +24,24 @@ using Step = FakePlatform::Step;
 
 WindowHandle const kOwner = reinterpret_cast<WindowHandle>(0x0fa1);
 
-// The run's input (three lines, one with CR LF) and what it sorts to, ascending.
-const std::string kInput = "b\r\na\nc\n";
-const std::string kSortedLf = "a\nb\nc\n";
-const std::string kSortedCrLf = "a\r\nb\r\nc\r\n";
+// The run's input (three lines, one with CR LF) and what it sorts to, ascending,
+// under every key below.
+const std::string kInput = "2,b\r\n1,a\n3,c\n";
+const std::string kSortedLf = "1,a\n2,b\n3,c\n";
+const std::string kSortedCrLf = "1,a\r\n2,b\r\n3,c\r\n";
+
+// The whole line, and two keys that the sort handles through a work array of its
+// own (whose allocation can fail too).
+struct Key {
+  std::int32_t sortPos;
+  std::int32_t keyMode;
+  const char* name;
+};
+const Key kKeys[] = {
+    {0, kKeyColumn, "whole line"},
+    {0, kKeyField | kKeyNumber, "number in field 1"},
+    {1, kKeyField, "text of field 2"},
+};
 const std::string kOldOutput = "old content\r\nkept\r\n";
 
 const char* StepName(Step step) {
@@ -140,7 +154,7 @@ class FaultSweep : public ::testing::Test {
     RunResult = 99;
     std::string out = OutName(k);
     RunSort(kOwner, 0, k.in == In::kFile ? in_.c_str() : nullptr,
-            out.empty() ? nullptr : out.c_str(), 0, kKeyColumn);
+            out.empty() ? nullptr : out.c_str(), key_.sortPos, key_.keyMode);
     SetCurrentPlatform(nullptr);
   }
 
@@ -391,32 +405,37 @@ class FaultSweep : public ::testing::Test {
 
   std::string dir_;
   std::string in_;
+  Key key_ = kKeys[0];
 };
 
 TEST_F(FaultSweep, EveryFailureOfEveryStepForEveryInputAndOutput) {
   int faults = 0;
-  for (const Kind& k : kKinds) {
-    SCOPED_TRACE(k.name);
-    NamingFake clean;
-    Run(k, clean, nullptr);
-    CheckRun(k, clean, nullptr, nullptr, std::string(k.name) + ", no fault");
-    ASSERT_EQ(RunResult, 0) << k.name;
-    std::vector<std::vector<Role>> roles = Roles(k, clean);
+  for (const Key& key : kKeys) {
+    key_ = key;
+    SCOPED_TRACE(key.name);
+    for (const Kind& k : kKinds) {
+      SCOPED_TRACE(k.name);
+      NamingFake clean;
+      Run(k, clean, nullptr);
+      CheckRun(k, clean, nullptr, nullptr, std::string(k.name) + ", no fault");
+      ASSERT_EQ(RunResult, 0) << k.name;
+      std::vector<std::vector<Role>> roles = Roles(k, clean);
 
-    for (int s = 0; s < static_cast<int>(Step::kCount); ++s) {
-      auto step = static_cast<Step>(s);
-      // Every call the clean run made of this step is known to the sweep.
-      ASSERT_EQ(static_cast<int>(roles[s].size()), clean.Calls(step)) << StepName(step);
-      for (int nth = 1; nth <= clean.Calls(step); ++nth) {
-        for (bool lasting : {false, true}) {
-          Fault fault{step, nth, lasting};
-          NamingFake fake;
-          Run(k, fake, &fault);
-          ASSERT_GE(fake.Calls(step), nth) << "the fault was never reached";
-          CheckRun(k, fake, &fault, &roles,
-                   std::string(k.name) + ": " + StepName(step) + " call " + std::to_string(nth) +
-                       (lasting ? " and after" : " once"));
-          ++faults;
+      for (int s = 0; s < static_cast<int>(Step::kCount); ++s) {
+        auto step = static_cast<Step>(s);
+        // Every call the clean run made of this step is known to the sweep.
+        ASSERT_EQ(static_cast<int>(roles[s].size()), clean.Calls(step)) << StepName(step);
+        for (int nth = 1; nth <= clean.Calls(step); ++nth) {
+          for (bool lasting : {false, true}) {
+            Fault fault{step, nth, lasting};
+            NamingFake fake;
+            Run(k, fake, &fault);
+            ASSERT_GE(fake.Calls(step), nth) << "the fault was never reached";
+            CheckRun(k, fake, &fault, &roles,
+                     std::string(k.name) + ": " + StepName(step) + " call " + std::to_string(nth) +
+                         (lasting ? " and after" : " once"));
+            ++faults;
+          }
         }
       }
     }
