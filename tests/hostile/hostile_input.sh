@@ -192,6 +192,19 @@ input_directory)
   expect_err 'VELKAR-ERROR: No Line!\n'
   ;;
 
+symlink_loop)
+  # A name whose links lead round in a circle, as input and as output.
+  ln -s loop loop
+  printf 'b\na\n' >in
+  run 30 -a+ -f loop
+  expect_status 1
+  expect_err 'VELKAR-ERROR: File Open Error![loop]\n'
+  run 30 -a+ -f in -o loop
+  expect_status 1
+  expect_err 'VELKAR-ERROR: File Open Error!\n[loop]\n'
+  [ -L loop ] || fail "the link was replaced"
+  ;;
+
 output_missing_folder)
   printf 'b\na\n' >in
   run 30 -a+ -f in -o missing/out.txt
