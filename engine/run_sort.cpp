@@ -225,15 +225,24 @@ std::uint64_t ExpandLineEnds(char* text, std::uint64_t length, std::uint64_t lin
   return expandedLength;
 }
 
-std::uint64_t SourceBytesWritten(const char* expanded, std::uint64_t expandedLength,
-                                 std::uint64_t written) {
+namespace {
+
+std::uint64_t CountLineFeeds(const char* text, std::uint64_t length) {
   std::uint64_t lineFeeds = 0;
-  for (const char* p = expanded; p < expanded + written;) {
-    const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(expanded + written - p));
+  for (const char* p = text; p < text + length;) {
+    const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(text + length - p));
     if (lf == nullptr) break;
     ++lineFeeds;
     p = static_cast<const char*>(lf) + 1;
   }
+  return lineFeeds;
+}
+
+}  // namespace
+
+std::uint64_t SourceBytesWritten(const char* expanded, std::uint64_t expandedLength,
+                                 std::uint64_t written) {
+  std::uint64_t lineFeeds = CountLineFeeds(expanded, written);
   // Each CR LF pair stands for one LF; a CR added before an LF that was not written
   // stands for nothing.
   bool danglingCr = written > 0 && written < expandedLength && expanded[written] == '\n';
@@ -274,13 +283,7 @@ int PutText(PlatformFile* file, const char* text, std::uint64_t size, std::uint6
 int WriteTextFile(const char* fileName) {
   Platform* platform = CurrentPlatform();
   std::uint64_t length = std::strlen(pMem);
-  std::uint64_t lineFeeds = 0;
-  for (const char* p = pMem; p < pMem + length;) {
-    const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(pMem + length - p));
-    if (lf == nullptr) break;
-    ++lineFeeds;
-    p = static_cast<const char*>(lf) + 1;
-  }
+  std::uint64_t lineFeeds = CountLineFeeds(pMem, length);
 
   FileInfo info;
   bool exists = platform->QueryFile(fileName, &info) == 0;
