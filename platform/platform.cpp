@@ -164,18 +164,22 @@ PlatformFile* Platform::CreateTempFileBeside(const char* target, std::string* te
   return WrapFd(fd);
 }
 
-std::uint64_t Platform::WriteFile(PlatformFile* file, const void* data, std::uint64_t size) {
+std::uint64_t WriteToDescriptor(int fd, const void* data, std::uint64_t size) {
   auto* in = static_cast<const unsigned char*>(data);
   std::uint64_t done = 0;
   while (done < size) {
     std::uint64_t chunk = size - done;
     if (chunk > (1u << 30)) chunk = 1u << 30;
-    ssize_t put = ::write(file->fd, in + done, static_cast<std::size_t>(chunk));
+    ssize_t put = ::write(fd, in + done, static_cast<std::size_t>(chunk));
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) break;
     done += static_cast<std::uint64_t>(put);
   }
   return done;
+}
+
+std::uint64_t Platform::WriteFile(PlatformFile* file, const void* data, std::uint64_t size) {
+  return WriteToDescriptor(file->fd, data, size);
 }
 
 int Platform::FlushFile(PlatformFile* file) {

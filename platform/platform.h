@@ -140,6 +140,10 @@ class Platform {
   std::int64_t liveBlocks_ = 0;
 };
 
+// Writes `size` bytes to a descriptor, retrying short writes and interruptions;
+// returns the number written (less than `size` only on a failure).
+std::uint64_t WriteToDescriptor(int fd, const void* data, std::uint64_t size);
+
 // The platform the program runs on; set once by main() or by each test.
 Platform* CurrentPlatform();
 void SetCurrentPlatform(Platform* platform);

@@ -13,16 +13,8 @@ namespace velkar {
 
 namespace {
 
-// Writes all of `size` bytes, retrying short writes and interruptions.
 bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t put = ::write(fd, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    data += put;
-    size -= static_cast<std::size_t>(put);
-  }
-  return true;
+  return WriteToDescriptor(fd, data, size) == size;
 }
 
 }  // namespace

@@ -22,6 +22,8 @@
 #include <QMimeData>
 #include <QStringList>
 
+#include "platform/platform.h"
+
 extern char** environ;
 
 namespace velkar {
@@ -31,14 +33,7 @@ namespace {
 constexpr int kHandOverWaitMs = 2000;
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t put = ::write(fd, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    data += put;
-    size -= static_cast<std::size_t>(put);
-  }
-  return true;
+  return WriteToDescriptor(fd, data, size) == size;
 }
 
 bool ReadAll(int fd, QByteArray* out) {

@@ -2,6 +2,7 @@
 // of the command line (taken before Qt sees argv), the run mode and its platform,
 // then the start-up; on the desktop the clipboard is handed on before the exit.
 #include <QApplication>
+#include <QMessageBox>
 #include <QtGlobal>
 #include <csignal>
 #include <cstdio>
