@@ -35,9 +35,23 @@ cd "$work"
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
-# Puts text on the clipboard from xclip's own server process, as a user's copy would.
-clip_in() { printf "$1" | xclip -selection clipboard -i; }
 clip_out() { xclip -selection clipboard -o 2>/dev/null; }
+
+# Puts text on the clipboard from xclip's own server process, as a user's copy would.
+# xclip takes the selection from a child it forks, so wait (at most 5 s) until the
+# clipboard serves the new text before going on.
+clip_in() {
+  printf "$1" > clip_want
+  printf "$1" | xclip -selection clipboard -i
+  tries=0
+  while [ $tries -lt 50 ]; do
+    clip_out > clip_got
+    cmp -s clip_want clip_got && return 0
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+  echo "xclip did not take the clipboard"
+}
 
 # Compares the clipboard's bytes with the printf format $1.
 expect_clipboard() {
