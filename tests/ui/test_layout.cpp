@@ -30,7 +30,7 @@ struct Expected {
   int checked;  // -1: not a check box or radio button
 };
 
-// Written out from the form's specification, not read from the program's table.
+// Written out from the window's design, not read from the program's table.
 const Expected kExpected[] = {
     {"StatusLine", "status", "", "テキストソートユーティリティ", {0, 291, 426, 23}, true, -1},
     {"SortMenu", "group", "", "ソート順指定", {16, 8, 169, 89}, true, -1},
