@@ -14,6 +14,7 @@
 #include "engine/engine.h"
 #include "platform/byte_text.h"
 #include "platform/platform_fake.h"
+#include "tests/ui/app_state_fixture.h"
 #include "ui/command_line.h"
 #include "ui/main_form.h"
 
@@ -228,18 +229,7 @@ TEST_F(ParseCommandLineTest, NamesShowTheFileControlsAndLeaveTheSecondUpDown) {
   EXPECT_FALSE(form.SortPosEdit->Modified());
 }
 
-class FormCreateTest : public testing::Test {
- protected:
-  ScopedFakePlatform fake_;
-  void TearDown() override {
-    // A quit queued by FormCreate must not end a later test's event loop.
-    QCoreApplication::processEvents();
-    SetCommandLineWords({});
-    AutoRun = 0;
-    QuietFinish = 0;
-    QuitRequested = false;
-  }
-};
+class FormCreateTest : public AppStateTest {};
 
 TEST_F(FormCreateTest, WithoutWordsClearsTheFlagsAndRunsNothing) {
   SetCommandLineWords({"velkar"});

@@ -16,6 +16,7 @@
 
 #include "engine/engine.h"
 #include "platform/platform_fake.h"
+#include "tests/ui/app_state_fixture.h"
 #include "ui/about_box.h"
 #include "ui/application.h"
 #include "ui/command_line.h"
@@ -34,18 +35,8 @@ struct AtLoopStart {
   QString inputName;
 };
 
-class StartupTest : public testing::Test {
+class StartupTest : public AppStateTest {
  protected:
-  ScopedFakePlatform fake_;
-
-  void TearDown() override {
-    QCoreApplication::processEvents();
-    SetCommandLineWords({});
-    AutoRun = 0;
-    QuietFinish = 0;
-    QuitRequested = false;
-  }
-
   // Runs the desktop start-up with `words`; `inLoop` runs once the loop is going
   // (after the observation) and may end it.
   int RunDesktop(std::vector<std::string> words, AtLoopStart* seen,
