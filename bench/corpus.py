@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
-# Benchmark corpora: deterministic, seeded text files of 100k, 1M or 4M lines in
-# five shapes (words, csv, fixed, sjis, short). Python 3 standard library only.
-#   corpus.py KIND LINES OUTFILE     writes one corpus
-#   corpus.py --all DIR [LINES...]   writes every kind for the given sizes into DIR
+# Benchmark corpora: deterministic, seeded text files in five shapes (words, csv,
+# fixed, sjis, short) of any number of lines (the benchmark uses 2, 1000, 100k, 1M
+# and 4M), in their generated order or sorted under one of the sort keys, ascending
+# or descending; and those keys as velkar defines them. Python 3 standard library only.
+#   corpus.py KIND LINES OUTFILE [KEY asc|desc]   writes one corpus
+#   corpus.py --all DIR [LINES...]                writes every kind, generated order
 import os
 import random
 import sys
 
 KINDS = ("words", "csv", "fixed", "sjis", "short")
-SIZES = (100_000, 1_000_000, 4_000_000)
+SIZES = (2, 1000, 100_000, 1_000_000, 4_000_000)
 
 LETTERS = b"abcdefghijklmnopqrstuvwxyz"
 UPPER = b"ABCDEFGHIJKLMNOPQRSTUVWXYZ"
@@ -146,35 +148,120 @@ MAKERS = {"words": words_lines, "csv": csv_lines, "fixed": fixed_lines,
           "sjis": sjis_lines, "short": short_lines}
 
 
-def write_corpus(kind, n, path):
+# --- the sort keys, as velkar defines them -------------------------------------
+# Used to write the presorted and reverse-sorted corpora and, by run.py, to compare
+# outputs. Column keys start at byte 11 (offset 10), field keys are the third comma
+# field: the corpora that take them have no line of 10 bytes or less and no line
+# with fewer than three fields, so every line has its key.
+
+def number_value(text):
+    """The 32-bit number at the start of text: blanks 09-0D/20, one sign, digits,
+    wrapping modulo 2^32."""
+    i = 0
+    while i < len(text) and (9 <= text[i] <= 13 or text[i] == 32):
+        i += 1
+    negative = False
+    if i < len(text) and text[i] in b"+-":
+        negative = text[i] == 45
+        i += 1
+    value = 0
+    while i < len(text) and 48 <= text[i] <= 57:
+        value = (value * 10 + text[i] - 48) & 0xFFFFFFFF
+        i += 1
+    if negative:
+        value = (-value) & 0xFFFFFFFF
+    return value - (1 << 32) if value >= 1 << 31 else value
+
+
+def field_text(line, index):
+    parts = line.split(b",")
+    return parts[index][:512] if index < len(parts) else None
+
+
+def field_number(line, index):
+    parts = line.split(b",")
+    if index >= len(parts):
+        return 0
+    text = parts[index]
+    return number_value(text[1:] if text.startswith(b'"') else text)
+
+
+# name -> key of a line (None: the whole line, byte by byte). Folding turns a-z
+# into A-Z and leaves every other byte, as bytes.upper() does.
+KEYS = {
+    "bytes": None,
+    "folded": lambda l: l.upper(),
+    "column": lambda l: l[10:],
+    "field": lambda l: field_text(l, 2),
+    "field-num": lambda l: field_number(l, 2),
+}
+DIRECTIONS = ("asc", "desc")
+
+
+def sorted_lines(lines, key, direction):
+    """The lines in key order (Python's stable sort); descending is the exact
+    reverse of ascending, equal keys included."""
+    result = sorted(lines, key=KEYS[key])
+    if direction == "desc":
+        result.reverse()
+    return result
+
+
+def generate(kind, n):
     rng = random.Random("velkar-%s-%d" % (kind, n))
-    lines, end = MAKERS[kind](rng, n)
+    return MAKERS[kind](rng, n)
+
+
+def write_lines(lines, end, path):
     tmp = path + ".part"
     with open(tmp, "wb") as f:
-        f.write(end.join(lines) + end)
+        f.write(end.join(lines) + end if lines else b"")
     os.replace(tmp, path)
 
 
-def corpus_path(directory, kind, n):
-    return os.path.join(directory, "%s-%d.txt" % (kind, n))
+def write_corpus(kind, n, path, key=None, direction="asc"):
+    lines, end = generate(kind, n)
+    if key is not None:
+        lines = sorted_lines(lines, key, direction)
+    write_lines(lines, end, path)
+
+
+def corpus_path(directory, kind, n, key=None, direction="asc"):
+    if key is None:
+        return os.path.join(directory, "%s-%d.txt" % (kind, n))
+    return os.path.join(directory, "%s-%d-%s-%s.txt" % (kind, n, key, direction))
+
+
+def ensure(directory, kind, n, key=None, direction="asc"):
+    """The path of the corpus, written first if it is not there yet. A sorted one
+    is made from the generated one, which is written too when it is missing."""
+    path = corpus_path(directory, kind, n, key, direction)
+    if os.path.exists(path):
+        return path
+    os.makedirs(directory, exist_ok=True)
+    print("corpus: writing", path, file=sys.stderr, flush=True)
+    if key is None:
+        write_corpus(kind, n, path)
+        return path
+    lines, end = generate(kind, n)
+    write_lines(sorted_lines(lines, key, direction), end, path)
+    return path
 
 
 def main(argv):
     if len(argv) >= 2 and argv[0] == "--all":
-        directory = argv[1]
         sizes = [int(a) for a in argv[2:]] or list(SIZES)
-        os.makedirs(directory, exist_ok=True)
         for n in sizes:
             for kind in KINDS:
-                path = corpus_path(directory, kind, n)
-                if not os.path.exists(path):
-                    print("corpus: writing", path, file=sys.stderr)
-                    write_corpus(kind, n, path)
+                ensure(argv[1], kind, n)
         return 0
-    if len(argv) == 3 and argv[0] in KINDS:
-        write_corpus(argv[0], int(argv[1]), argv[2])
-        return 0
-    print("usage: corpus.py KIND LINES OUTFILE | --all DIR [LINES...]", file=sys.stderr)
+    if len(argv) in (3, 5) and argv[0] in KINDS:
+        key, direction = (argv[3], argv[4]) if len(argv) == 5 else (None, "asc")
+        if key is None or (key in KEYS and direction in DIRECTIONS):
+            write_corpus(argv[0], int(argv[1]), argv[2], key, direction)
+            return 0
+    print("usage: corpus.py KIND LINES OUTFILE [KEY asc|desc] | --all DIR [LINES...]\n"
+          "  KIND: %s; KEY: %s" % (", ".join(KINDS), ", ".join(KEYS)), file=sys.stderr)
     return 2
 
 
