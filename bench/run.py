@@ -1,9 +1,16 @@
 #!/usr/bin/env python3
-# Times velkar in console mode against GNU sort (default threads and one thread),
-# busybox sort and the Rust coreutils sort on the generated corpora, after checking
-# that every tool's output agrees with velkar's. Python 3 standard library only.
+# Times velkar in console mode, file to file, in pairs: against GNU sort with its
+# default threads, against GNU sort --parallel=1, and against the floor program
+# (bench/floor.cpp: read, LF -> CR LF, write, no sort) both plain and with velkar's
+# fsync and rename; optionally against busybox sort and the Rust coreutils sort.
+# Each repetition runs every pair once, the two sides back to back in alternating
+# order, so a change of load hits both; a ratio is the median of the per-repetition
+# ratios. Outputs are checked against velkar's first. Peak memory comes from the
+# rusage of wait4. The tables are markdown, with the load average before and after
+# each. Python 3 standard library only.
 # Usage: bench/run.py --help
 import argparse
+import datetime
 import os
 import platform
 import statistics
@@ -15,78 +22,58 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import corpus  # noqa: E402
 
 TAB = "\t"
-
-
-# --- keys, as velkar defines them (used only to compare outputs) -------------
-
-def number_value(text):
-    """The 32-bit number at the start of text: blanks 09-0D/20, one sign, digits,
-    wrapping modulo 2^32."""
-    i = 0
-    while i < len(text) and (9 <= text[i] <= 13 or text[i] == 32):
-        i += 1
-    negative = False
-    if i < len(text) and text[i] in b"+-":
-        negative = text[i] == 45
-        i += 1
-    value = 0
-    while i < len(text) and 48 <= text[i] <= 57:
-        value = (value * 10 + text[i] - 48) & 0xFFFFFFFF
-        i += 1
-    if negative:
-        value = (-value) & 0xFFFFFFFF
-    return value - (1 << 32) if value >= 1 << 31 else value
-
-
-def field_text(line, index):
-    parts = line.split(b",")
-    return parts[index][:512] if index < len(parts) else None
-
-
-def field_number(line, index):
-    parts = line.split(b",")
-    if index >= len(parts):
-        return 0
-    text = parts[index]
-    return number_value(text[1:] if text.startswith(b'"') else text)
-
+QUIET_LOAD = 0.5
 
 # --- the modes ------------------------------------------------------------------
-# name: (velkar words, GNU-style sort words, key of a line for the tie check or
-#        None where the whole line is the key, corpora it applies to). Column keys start at byte 11 (offset 10) and field
-# keys are the third comma field, so the corpora that take them have no line of 10
-# bytes or less and no line with fewer than three fields: every line has its key
-# and the order relation is total.
+# name: (velkar words, GNU-style sort words, key for the tie check (None: the whole
+# line is the key, outputs must match line for line), corpora it applies to, the
+# key and direction of its order, for the presorted and reverse-sorted inputs).
 ALL = corpus.KINDS
 COLUMN_KINDS = ("words", "csv", "fixed", "sjis")
 FIELD_KINDS = ("csv", "sjis")
 MODES = {
-    "line": ([], [], None, ALL),
-    "-i": (["-i"], ["-f"], lambda l: l.upper(), ALL),
-    "-u": (["-u"], ["-u"], None, ALL),
-    "-r": (["-r"], ["-r"], None, ALL),
-    "column": (["-11"], ["-t", TAB, "-k1.11"], lambda l: l[10:], COLUMN_KINDS),
-    "field": (["-3f"], ["-t", ",", "-k3,3"], lambda l: field_text(l, 2), FIELD_KINDS),
-    "field-num": (["-3nf"], ["-t", ",", "-k3,3n"], lambda l: field_number(l, 2), FIELD_KINDS),
-    "field-num-r": (["-r", "-3nf"], ["-t", ",", "-k3,3nr"], lambda l: field_number(l, 2),
-                    FIELD_KINDS),
+    "line": ([], [], None, ALL, ("bytes", "asc")),
+    "-i": (["-i"], ["-f"], corpus.KEYS["folded"], ALL, ("folded", "asc")),
+    "-u": (["-u"], ["-u"], None, ALL, ("bytes", "asc")),
+    "-r": (["-r"], ["-r"], None, ALL, ("bytes", "desc")),
+    "column": (["-11"], ["-t", TAB, "-k1.11"], corpus.KEYS["column"], COLUMN_KINDS,
+               ("column", "asc")),
+    "field": (["-3f"], ["-t", ",", "-k3,3"], corpus.KEYS["field"], FIELD_KINDS,
+              ("field", "asc")),
+    "field-num": (["-3nf"], ["-t", ",", "-k3,3n"], corpus.KEYS["field-num"], FIELD_KINDS,
+                  ("field-num", "asc")),
+    "field-num-r": (["-r", "-3nf"], ["-t", ",", "-k3,3nr"], corpus.KEYS["field-num"],
+                    FIELD_KINDS, ("field-num", "desc")),
 }
+# Input orders: as generated, sorted under the mode's key and direction, the reverse.
+ORDERS = ("random", "sorted", "reversed")
+DROPS_LINES = ("-u",)
+
+# Every tool but velkar runs paired with velkar. The sorters' outputs are compared
+# with velkar's; the floor's must have the size of velkar's.
+SORTERS = ("gnu", "gnu-p1", "busybox", "uutils")
+FLOORS = ("floor", "floor-sync")
+DEFAULT_PAIRS = ("gnu", "gnu-p1", "floor", "floor-sync")
+OTHERS = ("busybox", "uutils")
 
 
 def tool_commands(args):
-    """name -> function(mode words, input, output) giving the command line."""
-    velkar = os.path.abspath(args.velkar)
-    gnu_memory = ["-S", args.gnu_memory]
+    """name -> function(mode, input, output) giving the command line."""
+    gnu = ["sort"] + (["-S", args.gnu_memory] if args.gnu_memory else [])
     return {
-        "velkar": lambda m, i, o: [velkar, "-a+"] + m[0] + ["-f", i, "-o", o],
-        "gnu": lambda m, i, o: ["sort"] + gnu_memory + m[1] + ["-o", o, i],
-        "gnu-p1": lambda m, i, o: ["sort", "--parallel=1"] + gnu_memory + m[1] + ["-o", o, i],
+        "velkar": lambda m, i, o: [args.velkar, "-a+"] + m[0] + ["-f", i, "-o", o],
+        "gnu": lambda m, i, o: gnu + m[1] + ["-o", o, i],
+        "gnu-p1": lambda m, i, o: gnu + ["--parallel=1"] + m[1] + ["-o", o, i],
+        "floor": lambda m, i, o: [args.floor, i, o],
+        "floor-sync": lambda m, i, o: [args.floor, "--sync", i, o],
         "busybox": lambda m, i, o: ["busybox", "sort"] + m[1] + ["-o", o, i],
         "uutils": lambda m, i, o: ["coreutils", "sort"] + m[1] + ["-o", o, i],
     }
 
 
 def environment():
+    """Console mode for velkar (no display, the offscreen platform), the C locale
+    for everything."""
     env = dict(os.environ)
     env["LC_ALL"] = "C"
     env["QT_QPA_PLATFORM"] = "offscreen"
@@ -95,18 +82,20 @@ def environment():
     return env
 
 
-def run_timed(command, env, time_file):
-    """Runs one command under /usr/bin/time; returns (seconds, peak KiB, status,
-    first line of its error output)."""
-    start = time.perf_counter()
-    result = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", time_file] + command,
-                            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    seconds = time.perf_counter() - start
-    with open(time_file) as f:
-        lines = [l for l in f.read().split("\n") if l.strip()]
-    peak = int(lines[-1]) if lines and lines[-1].strip().isdigit() else 0
-    error = result.stderr.decode(errors="replace").strip().split("\n")[0]
-    return seconds, peak, result.returncode, error
+def run_once(command, env, error_file):
+    """Runs one command; returns (wall seconds, peak resident KiB, exit status,
+    first line of its error output). The time covers the start of the process to
+    its reaping; the peak is the child's ru_maxrss from wait4."""
+    with open(error_file, "wb") as err:
+        start = time.perf_counter()
+        proc = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=err)
+        _, status, usage = os.wait4(proc.pid, 0)
+        seconds = time.perf_counter() - start
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    with open(error_file, "rb") as err:
+        first = err.read(4096).decode(errors="replace").strip().split("\n")[0]
+    return seconds, usage.ru_maxrss, proc.returncode, first
 
 
 def read_lines(path):
@@ -138,133 +127,322 @@ def agree(reference, other, key):
     return None
 
 
+def check_outputs(pairs, outputs, mode):
+    """Notes on every output that does not agree with velkar's (empty: all agree)."""
+    reference = read_lines(outputs["velkar"])
+    velkar_size = os.path.getsize(outputs["velkar"])
+    notes = []
+    for t in pairs:
+        if t in FLOORS:
+            size = os.path.getsize(outputs[t])
+            if size != velkar_size and not (mode in DROPS_LINES and size > velkar_size):
+                notes.append("%s: %d bytes, velkar %d" % (t, size, velkar_size))
+            continue
+        problem = agree(reference, read_lines(outputs[t]), MODES[mode][2])
+        if problem:
+            notes.append("%s: %s" % (t, problem))
+    return notes
+
+
+def load_average():
+    with open("/proc/loadavg") as f:
+        return f.read().strip()
+
+
+def one_minute(load):
+    return float(load.split()[0])
+
+
+def human_bytes(size):
+    for unit, scale in (("MB", 1e6), ("kB", 1e3)):
+        if size >= scale:
+            return "%.1f %s" % (size / scale, unit)
+    return "%d B" % size
+
+
+def summary_table(ranges):
+    """Markdown lines: for each ratio, its lowest and highest value over the cases
+    with generated input and over those with sorted or reversed input."""
+    lines = ["", "| ratio (min–max over cases) | random input | sorted and reversed input |",
+             "|---|---|---|"]
+    for name, groups in ranges.items():
+        cells = []
+        for group in ("random", "ordered"):
+            values = groups.get(group, [])
+            cells.append("%.2f–%.2f" % (min(values), max(values)) if values else "—")
+        lines.append(markdown_row([name] + cells))
+    return lines
+
+
 def human_size(n):
-    return "%.0fk" % (n / 1000) if n < 1_000_000 else "%gM" % (n / 1_000_000)
+    if n < 1000:
+        return str(n)
+    return "%gk" % (n / 1000) if n < 1_000_000 else "%gM" % (n / 1_000_000)
+
+
+def median_or_none(values):
+    return statistics.median(values) if values else None
+
+
+def measure_case(args, env, pairs, commands, mode, path, repeat, outputs, error_file):
+    """Runs every pair repeat times; returns (velkar times, {tool: times},
+    {tool: paired ratios}, {tool: peak KiB}, {tool: failure}, check notes)."""
+    spec = MODES[mode]
+    velkar_times = []
+    times = {t: [] for t in pairs}
+    ratios = {t: [] for t in pairs}
+    peaks = {t: 0 for t in ("velkar",) + tuple(pairs)}
+    failed = {}
+    notes = []
+    for t in ("velkar",) + tuple(pairs):  # an empty output exists before every case
+        open(outputs[t], "wb").close()
+    for r in range(repeat):
+        for index, other in enumerate(pairs):
+            if "velkar" in failed:
+                break
+            if other in failed:
+                continue
+            sides = ("velkar", other) if (r + index) % 2 == 0 else (other, "velkar")
+            got = {}
+            for t in sides:
+                seconds, peak, status, error = run_once(
+                    commands[t](spec, path, outputs[t]), env, error_file)
+                if status != 0:
+                    failed[t] = "%s: exit %d (%s)" % (t, status, error)
+                    break
+                got[t] = seconds
+                peaks[t] = max(peaks[t], peak)
+            if len(got) < 2:
+                continue
+            velkar_times.append(got["velkar"])
+            times[other].append(got[other])
+            ratios[other].append(got["velkar"] / got[other])
+        if r == 0 and not args.no_check and "velkar" not in failed:
+            notes = check_outputs([t for t in pairs if t not in failed], outputs, mode)
+    return velkar_times, times, ratios, peaks, failed, notes
+
+
+def fmt(value, pattern):
+    return pattern % value if value is not None else "—"
+
+
+def header_for(pairs, growth):
+    header = ["corpus", "order", "mode", "size", "velkar s"] + ["%s s" % t for t in pairs]
+    header += ["velkar/%s" % t for t in pairs]
+    header += ["velkar MiB"] + (["gnu MiB", "MiB velkar/gnu"] if "gnu" in pairs else [])
+    header += ["4M/1M"] if growth else []
+    return header + ["check"]
+
+
+def markdown_row(cells):
+    return "| " + " | ".join(cells) + " |"
+
+
+def machine_lines(args):
+    def version(command):
+        try:
+            out = subprocess.run(command, capture_output=True, text=True, timeout=10).stdout
+            return out.strip().split("\n")[0]
+        except (OSError, subprocess.SubprocessError):
+            return "not found"
+    tools = ["GNU sort: " + version(["sort", "--version"])]
+    if "busybox" in args.pair_list:
+        tools.append("busybox: " + version(["busybox"]))
+    if "uutils" in args.pair_list:
+        tools.append("Rust coreutils: " + version(["coreutils", "sort", "--version"]))
+    return ["Machine: %s, %d cores, %s; %s" % (cpu_model(), os.cpu_count(), memory_total(),
+                                               platform.platform()),
+            "; ".join(tools),
+            "Run on %s: `bench/run.py %s`" % (datetime.date.today().isoformat(),
+                                             " ".join(args.argv))]
 
 
 def main(argv):
     here = os.path.dirname(os.path.abspath(__file__))
     root = os.path.dirname(here)
-    p = argparse.ArgumentParser(description="velkar against the command-line sorters")
-    p.add_argument("--velkar", default=os.path.join(root, "build", "ui", "velkar"),
-                   help="the velkar binary (console mode is used)")
+    p = argparse.ArgumentParser(description="velkar against GNU sort and the floor, in pairs")
+    p.add_argument("--build", default=os.path.join(root, "build"),
+                   help="the build folder that holds velkar and bench/floor")
+    p.add_argument("--velkar", help="the velkar binary (default: the one in --build)")
+    p.add_argument("--floor", help="the floor binary (default: --build/bench/floor)")
     p.add_argument("--data", default=os.path.join(root, "build-bench", "corpus"),
                    help="folder for the corpora and the outputs")
-    p.add_argument("--sizes", default="100000,1000000,4000000")
+    p.add_argument("--sizes", default=",".join(str(n) for n in corpus.SIZES))
     p.add_argument("--kinds", default=",".join(corpus.KINDS))
     p.add_argument("--modes", default=",".join(MODES))
-    p.add_argument("--tools", default="velkar,gnu,gnu-p1,busybox,uutils")
-    p.add_argument("--tools-large", help="tools above 1M lines (default: --tools)")
-    p.add_argument("--repeat", type=int, default=5, help="timed runs per tool and case")
-    p.add_argument("--repeat-large", type=int, default=2,
-                   help="timed runs per tool and case above 1M lines")
-    p.add_argument("--gnu-memory", default="3G", help="GNU sort -S, to keep it in memory")
+    p.add_argument("--orders", default=",".join(ORDERS),
+                   help="input orders: random (as generated), sorted and reversed "
+                        "(under the key of the mode)")
+    p.add_argument("--pairs", default=",".join(DEFAULT_PAIRS),
+                   help="the tools run against velkar, each in a pair of its own")
+    p.add_argument("--others", action="store_true",
+                   help="also pair velkar with busybox sort and the Rust coreutils sort")
+    p.add_argument("--pairs-large", help="the pairs above 1M lines (default: all)")
+    p.add_argument("--repeat", type=int, default=5, help="repetitions from 100k to 1M lines")
+    p.add_argument("--repeat-small", type=int, default=21,
+                   help="repetitions below 100k lines")
+    p.add_argument("--repeat-large", type=int, default=3, help="repetitions above 1M lines")
+    p.add_argument("--gnu-memory", default="3G",
+                   help="GNU sort -S, to keep it in memory ('' for its default)")
     p.add_argument("--no-check", action="store_true", help="skip the output check")
-    p.add_argument("--markdown", help="also write the table to this file")
+    p.add_argument("--markdown", help="also write the tables to this file")
     args = p.parse_args(argv)
+    args.argv = argv
 
     sizes = [int(s) for s in args.sizes.split(",") if s]
     kinds = [k for k in args.kinds.split(",") if k]
     modes = [m for m in args.modes.split(",") if m]
-    tools = [t for t in args.tools.split(",") if t]
-    commands = tool_commands(args)
-    for name in kinds + modes + tools:
-        if name not in corpus.KINDS and name not in MODES and name not in commands:
-            p.error("unknown name: " + name)
-    if "velkar" in tools and not os.access(args.velkar, os.X_OK):
-        p.error("no velkar binary at %s (build it, or give --velkar)" % args.velkar)
+    orders = [o for o in args.orders.split(",") if o]
+    args.pair_list = [t for t in args.pairs.split(",") if t]
+    if args.others:
+        args.pair_list += [t for t in OTHERS if t not in args.pair_list]
+    for name in kinds:
+        if name not in corpus.KINDS:
+            p.error("unknown corpus: " + name)
+    for name in modes:
+        if name not in MODES:
+            p.error("unknown mode: " + name)
+    for name in orders:
+        if name not in ORDERS:
+            p.error("unknown order: " + name)
+    for name in args.pair_list:
+        if name not in SORTERS + FLOORS:
+            p.error("unknown tool: " + name)
+    args.velkar = os.path.abspath(args.velkar or find_program(args.build, "velkar") or "")
+    args.floor = os.path.abspath(args.floor or os.path.join(args.build, "bench", "floor"))
+    if not os.access(args.velkar, os.X_OK) or os.path.isdir(args.velkar):
+        p.error("no velkar binary in %s (build it, or give --velkar)" % args.build)
+    if any(t in FLOORS for t in args.pair_list) and not os.access(args.floor, os.X_OK):
+        p.error("no floor binary at %s (build the floor target, or give --floor)" % args.floor)
 
     env = environment()
-    corpus.main(["--all", args.data] + [str(n) for n in sizes])
+    commands = tool_commands(args)
     out_dir = os.path.join(args.data, "out")
     os.makedirs(out_dir, exist_ok=True)
-    time_file = os.path.join(out_dir, "time.txt")
+    error_file = os.path.join(out_dir, "stderr.txt")
+    outputs = {t: os.path.join(out_dir, "%s.out" % t) for t in ("velkar",) + SORTERS + FLOORS}
 
-    has_gnu = "velkar" in tools and "gnu" in tools
-    header = ["lines", "corpus", "mode", "MB"] + ["%s s" % t for t in tools]
-    header += ["velkar/gnu"] if has_gnu else []
-    header += ["%s MiB" % t for t in tools]
-    header += ["peak/input", "peak/gnu"] if has_gnu else []
-    header += ["check"]
-    rows = []
+    document = machine_lines(args) + [""]
+    for line in document:
+        print(line, flush=True)
+    if one_minute(load_average()) > QUIET_LOAD:
+        print("WARNING: the 1-minute load average is %s, above %.1f: the machine is not "
+              "quiet and the figures will not hold" % (load_average().split()[0], QUIET_LOAD),
+              file=sys.stderr, flush=True)
     failures = 0
-    print(" | ".join(header), flush=True)
+    loud = []
+    at_1m = {}
     for n in sizes:
+        pairs = args.pair_list
+        if n > 1_000_000 and args.pairs_large:
+            pairs = [t for t in pairs if t in args.pairs_large.split(",")]
+        growth = n == 4_000_000 and 1_000_000 in sizes
+        repeat = args.repeat_small if n < 100_000 else \
+            args.repeat if n <= 1_000_000 else args.repeat_large
+        table = ["### %s lines" % human_size(n), ""]
+        header = header_for(pairs, growth)
+        ranges = {}
+        before = load_average()
+        highest = one_minute(before)
+        table += ["Load average before: `%s`" % before, "",
+                  markdown_row(header), "|" + "---|" * len(header)]
+        for line in table:
+            print(line, flush=True)
         for kind in kinds:
-            path = corpus.corpus_path(args.data, kind, n)
-            size = os.path.getsize(path)
-            with open(path, "rb") as f:  # into the page cache
-                while f.read(1 << 24):
-                    pass
-            for mode in modes:
-                if kind not in MODES[mode][3]:
-                    continue
-                spec = MODES[mode]
-                case_tools = tools if n <= 1_000_000 or not args.tools_large else \
-                    [t for t in tools if t in args.tools_large.split(",")]
-                outputs = {t: os.path.join(out_dir, "%s.out" % t) for t in tools}
-                times = {t: [] for t in tools}
-                peaks = {t: [] for t in tools}
-                failed = {}
-                check = "unchecked"
-                repeat = args.repeat if n <= 1_000_000 else args.repeat_large
-                for r in range(repeat):
-                    order = case_tools if r % 2 == 0 else list(reversed(case_tools))
-                    for t in order:
-                        if t in failed:
-                            continue
-                        seconds, peak, status, error = run_timed(
-                            commands[t](spec, path, outputs[t]), env, time_file)
-                        if status != 0:
-                            failed[t] = "%s: exit %d (%s)" % (t, status, error)
-                            failures += t == "velkar"
-                            continue
-                        times[t].append(seconds)
-                        peaks[t].append(peak)
-                    if r == 0 and not args.no_check and len(case_tools) > 1 and \
-                            case_tools[0] not in failed:
-                        reference = read_lines(outputs[case_tools[0]])
-                        notes = []
-                        for t in case_tools[1:]:
-                            if t in failed:
-                                continue
-                            problem = agree(reference, read_lines(outputs[t]), spec[2])
-                            if problem:
-                                notes.append("%s: %s" % (t, problem))
-                                failures += case_tools[0] == "velkar" and t.startswith("gnu")
-                        check = "; ".join(notes) if notes else "agree"
-                notes = list(failed.values()) + ([] if check == "agree" and failed else [check])
-                medians = {t: statistics.median(times[t]) for t in tools if times[t]}
-                peak_mib = {t: max(peaks[t]) / 1024 for t in tools if peaks[t]}
-                row = [human_size(n), kind, mode, "%.1f" % (size / 1e6)]
-                row += ["%.3f" % medians[t] if t in medians else "—" for t in tools]
-                both = has_gnu and "velkar" in medians and "gnu" in medians
-                if has_gnu:
-                    row.append("%.2f" % (medians["velkar"] / medians["gnu"]) if both else "—")
-                row += ["%.0f" % peak_mib[t] if t in peak_mib else "—" for t in tools]
-                if has_gnu:
-                    row.append("%.2f" % (peak_mib["velkar"] * 1048576 / size) if both else "—")
-                    row.append("%.2f" % (peak_mib["velkar"] / peak_mib["gnu"]) if both else "—")
-                row.append("; ".join(notes))
-                rows.append(row)
-                print(" | ".join(row), flush=True)
-    for t in tools:
-        path = os.path.join(out_dir, "%s.out" % t)
+            for order in orders:
+                for mode in modes:
+                    spec = MODES[mode]
+                    if kind not in spec[3]:
+                        continue
+                    key, direction = spec[4]
+                    if order == "random":
+                        path = corpus.ensure(args.data, kind, n)
+                    else:
+                        if order == "reversed":
+                            direction = "desc" if direction == "asc" else "asc"
+                        path = corpus.ensure(args.data, kind, n, key, direction)
+                    size = os.path.getsize(path)
+                    with open(path, "rb") as f:  # into the page cache
+                        while f.read(1 << 24):
+                            pass
+                    velkar_times, times, ratios, peaks, failed, notes = measure_case(
+                        args, env, pairs, commands, mode, path, repeat, outputs, error_file)
+                    failures += "velkar" in failed or bool(notes)
+                    velkar_median = median_or_none(velkar_times)
+                    row = [kind, order, mode, human_bytes(size), fmt(velkar_median, "%.4f")]
+                    row += [fmt(median_or_none(times[t]), "%.4f") for t in pairs]
+                    row += [fmt(median_or_none(ratios[t]), "%.2f") for t in pairs]
+                    group = "random" if order == "random" else "ordered"
+                    for t in pairs:
+                        if ratios[t]:
+                            ranges.setdefault("velkar/" + t, {}).setdefault(group, []).append(
+                                statistics.median(ratios[t]))
+                    velkar_mib = peaks["velkar"] / 1024 if velkar_median else None
+                    row.append(fmt(velkar_mib, "%.0f"))
+                    if "gnu" in pairs:
+                        gnu_mib = peaks["gnu"] / 1024 if times["gnu"] else None
+                        row.append(fmt(gnu_mib, "%.0f"))
+                        both = velkar_mib is not None and gnu_mib
+                        row.append(fmt(velkar_mib / gnu_mib if both else None, "%.2f"))
+                        if both:
+                            ranges.setdefault("peak MiB velkar/gnu", {}).setdefault(
+                                group, []).append(velkar_mib / gnu_mib)
+                    if n == 1_000_000:
+                        at_1m[(kind, order, mode)] = velkar_median
+                    if growth:
+                        base = at_1m.get((kind, order, mode))
+                        growth_ratio = velkar_median / base if base and velkar_median else None
+                        row.append(fmt(growth_ratio, "%.2f"))
+                        if growth_ratio:
+                            ranges.setdefault("velkar 4M/1M", {}).setdefault(
+                                group, []).append(growth_ratio)
+                    problems = list(failed.values()) + notes
+                    row.append("; ".join(problems) if problems else
+                               "unchecked" if args.no_check else "agree")
+                    table.append(markdown_row(row))
+                    print(table[-1], flush=True)
+                    highest = max(highest, one_minute(load_average()))
+        after = load_average()
+        highest = max(highest, one_minute(after))
+        tail = summary_table(ranges)
+        tail += ["", "Load average after: `%s`; highest 1-minute load seen between "
+                    "cases: %.2f" % (after, highest)]
+        if highest > QUIET_LOAD:
+            tail += ["", "**WARNING: the 1-minute load average reached %.2f (above %.1f) "
+                         "during this table: the machine was not quiet, these figures do "
+                         "not hold.**" % (highest, QUIET_LOAD)]
+            loud.append("%s lines: 1-minute load reached %.2f" % (human_size(n), highest))
+            print("WARNING: 1-minute load %.2f > %.1f during the %s-line table"
+                  % (highest, QUIET_LOAD, human_size(n)), file=sys.stderr, flush=True)
+        for line in tail + [""]:
+            print(line, flush=True)
+        document += table + tail + [""]
+    for path in outputs.values():
         if os.path.exists(path):
             os.remove(path)
 
     if args.markdown:
         with open(args.markdown, "w") as f:
-            f.write("Machine: %s, %d cores, %s; %s\n\n" % (cpu_model(), os.cpu_count(),
-                                                         memory_total(), platform.platform()))
-            f.write("| " + " | ".join(header) + " |\n")
-            f.write("|" + "---|" * len(header) + "\n")
-            for row in rows:
-                f.write("| " + " | ".join(row) + " |\n")
+            f.write("\n".join(document))
+    for note in loud:
+        print("WARNING: the machine was not quiet (%s > %.1f); do not publish these figures"
+              % (note, QUIET_LOAD), file=sys.stderr)
     if failures:
-        print("run: %d velkar run(s) failed or disagreed with GNU sort" % failures, file=sys.stderr)
+        print("run: %d case(s) where velkar failed or an output disagreed" % failures,
+              file=sys.stderr)
         return 1
     return 0
+
+
+def find_program(build, name):
+    """The executable called name in the build folder (its top or one level down)."""
+    candidates = [os.path.join(build, name)]
+    if os.path.isdir(build):
+        candidates += sorted(os.path.join(build, d, name) for d in os.listdir(build))
+    for path in candidates:
+        if os.path.isfile(path) and os.access(path, os.X_OK):
+            return path
+    return None
 
 
 def cpu_model():

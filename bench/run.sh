@@ -1,8 +1,16 @@
 #!/bin/sh
-# Installs the sorters to compare with, builds velkar, then runs the benchmark:
-#   bench/run.sh [bench/run.py options]    e.g. --sizes 100000,1000000 --repeat 3
+# Builds velkar and the floor program in build/ (only those two targets), then runs
+# the benchmark: bench/run.sh [bench/run.py options]
+#   e.g. bench/run.sh --sizes 2,1000,1000000 --repeat 5 --markdown build-bench/results.md
+# With --others it first installs busybox and the Rust coreutils to compare with too.
+# Run it on a quiet machine: the tables record the load average and warn above 0.5.
 set -eu
 cd "$(dirname "$0")/.."
-scripts/setup.sh busybox rust-coreutils time python3
-scripts/build.sh build
-exec python3 bench/run.py "$@"
+packages="python3"
+for arg in "$@"; do
+  if [ "$arg" = "--others" ]; then packages="$packages busybox rust-coreutils"; fi
+done
+scripts/setup.sh $packages
+cmake -S . -B build -G Ninja -DVELKAR_BENCH=ON >/dev/null
+nice cmake --build build --target velkar floor
+exec python3 bench/run.py --build build "$@"
