@@ -227,10 +227,11 @@ def fmt(value, pattern):
 
 
 def header_for(pairs, growth):
+    """The column names; growth is the name of the growth column or None."""
     header = ["corpus", "order", "mode", "size", "velkar s"] + ["%s s" % t for t in pairs]
     header += ["velkar/%s" % t for t in pairs]
     header += ["velkar MiB"] + (["gnu MiB", "MiB velkar/gnu"] if "gnu" in pairs else [])
-    header += ["4M/1M"] if growth else []
+    header += [growth] if growth else []
     return header + ["check"]
 
 
@@ -289,7 +290,7 @@ def main(argv):
     args = p.parse_args(argv)
     args.argv = argv
 
-    sizes = [int(s) for s in args.sizes.split(",") if s]
+    sizes = sorted({int(s) for s in args.sizes.split(",") if s})
     kinds = [k for k in args.kinds.split(",") if k]
     modes = [m for m in args.modes.split(",") if m]
     orders = [o for o in args.orders.split(",") if o]
@@ -331,12 +332,14 @@ def main(argv):
               file=sys.stderr, flush=True)
     failures = 0
     loud = []
-    at_1m = {}
+    velkar_medians = {}  # (lines, corpus, order, mode) -> velkar's median seconds
     for n in sizes:
         pairs = args.pair_list
         if n > 1_000_000 and args.pairs_large:
             pairs = [t for t in pairs if t in args.pairs_large.split(",")]
-        growth = n == 4_000_000 and 1_000_000 in sizes
+        # Against the size a quarter as large, when it ran (4M against 1M).
+        quarter = n // 4 if n % 4 == 0 and n // 4 in sizes else None
+        growth = "%s/%s" % (human_size(n), human_size(quarter)) if quarter else None
         repeat = args.repeat_small if n < 100_000 else \
             args.repeat if n <= 1_000_000 else args.repeat_large
         table = ["### %s lines" % human_size(n), ""]
@@ -387,14 +390,13 @@ def main(argv):
                         if both:
                             ranges.setdefault("peak MiB velkar/gnu", {}).setdefault(
                                 group, []).append(velkar_mib / gnu_mib)
-                    if n == 1_000_000:
-                        at_1m[(kind, order, mode)] = velkar_median
+                    velkar_medians[(n, kind, order, mode)] = velkar_median
                     if growth:
-                        base = at_1m.get((kind, order, mode))
+                        base = velkar_medians.get((quarter, kind, order, mode))
                         growth_ratio = velkar_median / base if base and velkar_median else None
                         row.append(fmt(growth_ratio, "%.2f"))
                         if growth_ratio:
-                            ranges.setdefault("velkar 4M/1M", {}).setdefault(
+                            ranges.setdefault("velkar " + growth, {}).setdefault(
                                 group, []).append(growth_ratio)
                     problems = list(failed.values()) + notes
                     row.append("; ".join(problems) if problems else
