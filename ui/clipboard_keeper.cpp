@@ -38,8 +38,8 @@ constexpr int kHandOverWaitMs = 2000;
 // Sees the X server's SelectionClear, sent to a selection's owner when any other
 // window (or none) becomes the owner. Qt's own view of the ownership cannot be
 // trusted here: it drops a SelectionClear whose time is not later than the time it
-// took the selection with, which happens when two programs take the clipboard in
-// the same millisecond or with a stale time, and it then never learns of the loss.
+// recorded on taking the selection (seen here when a later run took the clipboard
+// from a server), and it then never learns of the loss.
 class SelectionLossWatch : public QAbstractNativeEventFilter {
  public:
   SelectionLossWatch() { QCoreApplication::instance()->installNativeEventFilter(this); }
