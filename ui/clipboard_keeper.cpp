@@ -1,6 +1,8 @@
 // The clipboard after exit: a detached copy of the program, chosen by an
 // environment variable, takes over the X11 clipboard from the exiting program.
-// The content travels over a pipe as (format name, bytes) records.
+// The content travels over a pipe as (format name, bytes) records. The server ends
+// on the X event that tells an owner it lost the selection, so at most one server
+// (the current owner) is alive per display and none outlives its ownership.
 #include "ui/clipboard_keeper.h"
 
 #include <fcntl.h>
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include <QAbstractNativeEventFilter>
 #include <QByteArray>
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -31,6 +34,37 @@ namespace velkar {
 namespace {
 
 constexpr int kHandOverWaitMs = 2000;
+
+// Sees the X server's SelectionClear, sent to a selection's owner when any other
+// window (or none) becomes the owner. Qt's own view of the ownership cannot be
+// trusted here: it drops a SelectionClear whose time is not later than the time it
+// recorded on taking the selection (seen here when a later run took the clipboard
+// from a server), and it then never learns of the loss.
+class SelectionLossWatch : public QAbstractNativeEventFilter {
+ public:
+  SelectionLossWatch() { QCoreApplication::instance()->installNativeEventFilter(this); }
+  ~SelectionLossWatch() override { QCoreApplication::instance()->removeNativeEventFilter(this); }
+  SelectionLossWatch(const SelectionLossWatch&) = delete;
+  SelectionLossWatch& operator=(const SelectionLossWatch&) = delete;
+
+  bool Lost() const { return lost_; }
+  // Called once, when the selection is lost.
+  void OnLoss(void (*action)()) { action_ = action; }
+
+  bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
+    // The event's first byte is its code; the top bit marks a SendEvent copy.
+    constexpr std::uint8_t kSelectionClear = 29;  // core X protocol event code
+    if (eventType != "xcb_generic_event_t" || message == nullptr) return false;
+    if ((*static_cast<const std::uint8_t*>(message) & 0x7f) != kSelectionClear) return false;
+    if (!lost_ && action_ != nullptr) action_();
+    lost_ = true;
+    return false;  // Qt still does its own bookkeeping
+  }
+
+ private:
+  bool lost_ = false;
+  void (*action_)() = nullptr;
+};
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
   return WriteToDescriptor(fd, data, size) == size;
@@ -69,7 +103,9 @@ bool TakeRecord(const QByteArray& stream, qsizetype* pos, QByteArray* bytes) {
 // of `pipeFd`, standard output and error /dev/null (a caller reading our output
 // must not wait for the server), no other descriptor of ours.
 bool SpawnServer(int readFd) {
-  std::string variable = std::string(kClipboardServerVariable) + "=1";
+  // The value names us: the server takes the clipboard only while we still wait.
+  std::string variable =
+      std::string(kClipboardServerVariable) + "=" + std::to_string(static_cast<long>(::getpid()));
   std::vector<char*> env;
   for (char** e = environ; *e != nullptr; ++e) {
     if (std::strncmp(*e, kClipboardServerVariable, std::strlen(kClipboardServerVariable)) != 0) {
@@ -118,6 +154,7 @@ bool IsClipboardServerRole() {
 }
 
 int RunClipboardServer(int argc, char** argv) {
+  const long handedBy = std::strtol(std::getenv(kClipboardServerVariable), nullptr, 10);
   ::unsetenv(kClipboardServerVariable);
   QByteArray stream;
   if (!ReadAll(0, &stream)) return 1;
@@ -136,13 +173,22 @@ int RunClipboardServer(int argc, char** argv) {
   }
 
   QGuiApplication app(argc, argv);
+  // A program that gave up waiting for us has exited and its clipboard has moved
+  // on: taking it now would put old text over whatever is there.
+  if (handedBy > 0 && static_cast<long>(::getppid()) != handedBy) {
+    delete mime;
+    return 1;
+  }
+  SelectionLossWatch watch;
+  watch.OnLoss([] { QCoreApplication::quit(); });
   QClipboard* clipboard = QGuiApplication::clipboard();
   clipboard->setMimeData(mime, QClipboard::Clipboard);
   if (!clipboard->ownsClipboard()) return 1;
-  // Serve until another program owns the clipboard.
+  // Serve until another program, a later server among them, owns the clipboard.
   QObject::connect(clipboard, &QClipboard::changed, &app, [clipboard](QClipboard::Mode mode) {
     if (mode == QClipboard::Clipboard && !clipboard->ownsClipboard()) QCoreApplication::quit();
   });
+  if (watch.Lost()) return 0;
   app.exec();
   return 0;
 }

@@ -1,6 +1,7 @@
 // How the main window's controls work together: the coupled check-box pairs and the
 // name controls shown only in file mode, the browse panels and File > Open, the key
-// position edit's validation, the up-downs, files dropped on the window, closing.
+// position edit's validation, the up-downs, files dropped on the window, the default
+// button following the focus, closing.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDragEnterEvent>
@@ -60,6 +61,20 @@ bool FromOutside(const QDropEvent* event) {
   return event->source() == nullptr && !DroppedFileNames(event->mimeData()).empty();
 }
 
+// Qt keeps the default-button state in step with the focus only inside a dialog;
+// in this window a push button that loses the focus also drops its default mark,
+// so after the focus has passed over both buttons none would show as the default.
+// The push button with the focus is the default; with the focus on anything else
+// in the window, OKButton is (Enter there presses it).
+void ShowDefaultButton(TVelkarMainForm* form, QWidget* focus) {
+  if (focus == nullptr || focus->window() != form) return;
+  auto* focusedButton = qobject_cast<QPushButton*>(focus);
+  QPushButton* const owner = focusedButton != nullptr ? focusedButton : form->OKButton;
+  for (QPushButton* button : {form->OKButton, form->CancelButton}) {
+    button->setDefault(button == owner);
+  }
+}
+
 }  // namespace
 
 void TVelkarMainForm::ConnectHandlers() {
@@ -93,6 +108,8 @@ void TVelkarMainForm::ConnectHandlers() {
   connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(CancelButton); });
   connect(FileOpenItem, &QAction::triggered, this, [this] { FileOpen2(FileOpenItem); });
   connect(FileExitItem, &QAction::triggered, this, [this] { FileExit(FileExitItem); });
+  connect(qApp, &QApplication::focusChanged, this,
+          [this](QWidget*, QWidget* now) { ShowDefaultButton(this, now); });
 }
 
 // --- Coupled pairs: each sets its partner to the opposite; a box set to the state

@@ -1,6 +1,6 @@
 // The main window as laid out: every control's name, kind, parent, caption,
 // geometry and initial state, the tab order, the menu, the dialogs, the window's
-// size, border and font, Enter pressing the default button.
+// size, border and font, the default button following the focus, Enter pressing it.
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -295,6 +295,42 @@ class LayoutTest : public QObject {
              std::string("テキストファイル(*.TXT, *.CSV)|*.TXT;*.CSV|すべてのファイル(*.*)|*.*"));
     QVERIFY(form->OpenDialog.fileName.empty());
     QVERIFY(form->SaveDialog.fileName.empty());
+  }
+
+  // OKButton shows as the default whenever the focus is on no push button; a push
+  // button with the focus is the default itself. The frame must come back after the
+  // focus has passed over both buttons, and Enter in an edit must still run.
+  void defaultButtonFollowsTheFocus() {
+    TVelkarMainForm* form = fixture_->form.get();
+    auto defaults = [form] {
+      return QString("%1%2").arg(form->OKButton->isDefault() ? "OK" : "-",
+                                 form->CancelButton->isDefault() ? "Cancel" : "-");
+    };
+    auto tab = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+    // From Sort_F_RadioButton round the whole chain and on to the tab strip.
+    const QStringList expected = {"OK-", "OK-", "OK-",     "OK-", "OK-", "OK-",
+                                  "OK-", "OK-", "-Cancel", "OK-", "OK-"};
+    QStringList seen;
+    for (int i = 0; i < expected.size(); ++i) {
+      tab(Qt::Key_Tab);
+      seen << defaults();
+    }
+    QCOMPARE(seen, expected);
+    // Backwards onto CancelButton and on to the radio button again.
+    tab(Qt::Key_Backtab);
+    tab(Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), form->CancelButton);
+    QCOMPARE(defaults(), QString("-Cancel"));
+    tab(Qt::Key_Tab);
+    QCOMPARE(defaults(), QString("OK-"));
+    // A click-like focus change from a button straight into an edit counts too.
+    form->CancelButton->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(defaults(), QString("-Cancel"));
+    form->FileOpenCheckBox->setChecked(true);
+    QCOMPARE(QApplication::focusWidget(), form->FileOpenEdit);
+    QCOMPARE(defaults(), QString("OK-"));
+    QTest::keyClick(form->FileOpenEdit, Qt::Key_Return);
+    QCOMPARE(fixture_->Texts(), std::vector<std::string>{"読み込み先ファイルが未指定です"});
   }
 
   // Enter in an edit presses OKButton: here a run that stops at the missing input name.

@@ -65,6 +65,28 @@ expect_clipboard() {
 # Runs velkar with a time limit, so that a hang is a failure, not a stuck test.
 velkar() { timeout 30 "$program" "$@"; }
 
+# The clipboard servers velkar left on this display: processes started in the
+# server role with this DISPLAY in their environment.
+count_servers() {
+  n=0
+  for dir in /proc/[0-9]*; do
+    env=$(tr '\0' '\n' < "$dir/environ" 2>/dev/null) || continue
+    case $env in *VELKAR_CLIPBOARD_SERVER=*) ;; *) continue ;; esac
+    printf '%s\n' "$env" | grep -qx "DISPLAY=$DISPLAY" && n=$((n + 1))
+  done
+  echo $n
+}
+
+# Waits (at most 3 s) until at most $1 servers are alive.
+wait_servers_at_most() {
+  tries=0
+  while [ "$(count_servers)" -gt "$1" ]; do
+    [ $tries -ge 30 ] && return 1
+    sleep 0.1
+    tries=$((tries + 1))
+  done
+}
+
 # Waits for a window whose name matches $1 and prints its id.
 wait_window() { timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
 
@@ -87,6 +109,20 @@ file_to_clipboard_then_taken)
   expect_clipboard 'apple\npear\n'
   # Another program takes the clipboard: its text, not ours, is there afterwards.
   clip_in 'other\n'
+  expect_clipboard 'other\n'
+  ;;
+servers_end_with_ownership)
+  # Each run hands its result to a new server, which takes the clipboard from the
+  # previous one: a server that lost the clipboard ends, so one is left, serving.
+  clip_in 'b\na\n'
+  for run in 1 2 3 4 5 6; do
+    velkar -a+ || fail "run $run: status $?"
+  done
+  wait_servers_at_most 1 || fail "$(count_servers) clipboard servers alive after six runs"
+  expect_clipboard 'a\nb\n'
+  # Another program takes the clipboard: the last server ends too.
+  clip_in 'other\n'
+  wait_servers_at_most 0 || fail "$(count_servers) clipboard servers alive after xclip took it"
   expect_clipboard 'other\n'
   ;;
 clipboard_to_file)
