@@ -256,6 +256,19 @@ TEST_F(RunSortTest, SortedAndDeduplicatedThroughARun) {
   EXPECT_EQ(SortClipboard("b\na\nb\nA\na\n", 4), "A\na\nb\n");
   EXPECT_EQ(SortClipboard("b\na\nb\nA\na\n", 6).size(), 4u);  // "a" or "A", then "b"
   EXPECT_EQ(SortClipboard("b\na\nb\nA\na\n", 5), "b\na\nA\n");
+  // Input already in order or in reverse order takes the one-pass way: the
+  // duplicates must still meet as neighbours and be dropped.
+  EXPECT_EQ(SortClipboard("a\nb\nb\nc\n", 4), "a\nb\nc\n");
+  EXPECT_EQ(SortClipboard("c\nb\nb\na\n", 4), "a\nb\nc\n");
+  EXPECT_EQ(SortClipboard("a\nb\nb\nc\n", 5), "c\nb\na\n");
+  EXPECT_EQ(SortClipboard("c\nB\nb\nB\na\n", 6), "a\nB\nc\n");  // "B" and "b" equal
+  EXPECT_EQ(SortClipboard("a\nB\nb\nB\nc\n", 7), "c\nB\na\n");
+  EXPECT_EQ(SortClipboard("x\nx\nx\n", 4), "x\n");
+  // Reversed with equal number keys: equal keys in their input order.
+  EXPECT_EQ(SortClipboard("9\n7\n007\n+7\n1\n", 0, 0, 5), "1\n7\n007\n+7\n9\n");
+  EXPECT_EQ(SortClipboard("1\n7\n007\n+7\n9\n", 1, 0, 5), "9\n7\n007\n+7\n1\n");
+  // Lines without the column key keep their places when the rest is turned round.
+  EXPECT_EQ(SortClipboard("xc\ny\nxb\nz\nxa\n", 0, 1), "xa\ny\nxb\nz\nxc\n");
 }
 
 // ---- Output bytes ----
