@@ -3,16 +3,30 @@
 #include <string.h>  // strnlen
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
 #include "engine/engine_internal.h"
 #include "engine/key_sort.h"
 #include "engine/sort_algorithm.h"
+#include "engine/threads.h"
 
 namespace velkar {
 
 std::int32_t SortPos = 0;
+int EngineThreads = 0;
+std::size_t ParallelMinLines = std::size_t{1} << 16;
+bool ThreadStartFails = false;
+
+bool UseTwoThreads(std::size_t lines) {
+  if (lines < ParallelMinLines || lines < 2) return false;
+  if (EngineThreads == 0) {
+    const char* forced = std::getenv("VELKAR_THREADS");
+    return forced == nullptr || std::strcmp(forced, "1") != 0;
+  }
+  return EngineThreads > 1;
+}
 char LeftKeyBuffer[kKeyBufferSize];
 char RightKeyBuffer[kKeyBufferSize];
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/sort_algorithm.h"
+#include "engine/threads.h"
 #include "engine_test_support.h"
 
 namespace velkar::test {
@@ -187,6 +188,43 @@ TEST_F(SortByKeysTest, AdversarialTables) {
       }
     }
   }
+  EXPECT_EQ(fake->LiveHeap(), 0);
+}
+
+// Text keys split over two threads from ParallelMinLines lines on; with the limit
+// set low, small tables take that way too. Two threads, a thread that cannot be
+// started (both halves then run here) and one forced thread must each give the
+// routine's order.
+TEST_F(SortByKeysTest, TwoThreadsAndTheirFallbackKeepTheRoutinesOrder) {
+  struct Mode {
+    int threads;
+    bool startFails;
+    const char* name;
+  };
+  const Mode modes[] = {{2, false, "two threads"}, {2, true, "no thread"}, {1, false, "one"}};
+  const std::size_t savedMin = ParallelMinLines;
+  std::mt19937 random(99);
+  for (const Mode& mode : modes) {
+    EngineThreads = mode.threads;
+    ThreadStartFails = mode.startFails;
+    ParallelMinLines = 2;
+    for (int size : {2, 3, 17, 3000}) {
+      for (const Case& c : kCases) {
+        for (std::int32_t order = 0; order < 4; ++order) {
+          std::vector<std::string> lines;
+          for (int i = 0; i < size; ++i) lines.push_back(RandomLine(random, 12));
+          CheckAgainstRoutine(lines, c, order,
+                              std::string(mode.name) + " size " + std::to_string(size) +
+                                  " key " + std::to_string(c.keyMode) + " pos " +
+                                  std::to_string(c.sortPos) + " order " +
+                                  std::to_string(order));
+        }
+      }
+    }
+  }
+  EngineThreads = 0;
+  ThreadStartFails = false;
+  ParallelMinLines = savedMin;
   EXPECT_EQ(fake->LiveHeap(), 0);
 }
 
