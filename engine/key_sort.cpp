@@ -283,7 +283,11 @@ bool HasColumn(const char* line) {
 }
 
 // The work array, from the platform's heap.
-void* AllocWork(std::size_t bytes) { return CurrentPlatform()->HeapAlloc(bytes); }
+void* AllocWork(std::size_t bytes) {
+  void* work = CurrentPlatform()->HeapAlloc(bytes);
+  if (work != nullptr) AdviseLargePages(work, bytes);
+  return work;
+}
 void FreeWork(void* p) { CurrentPlatform()->HeapFree(p); }
 
 // Lines without a key sit at the back of the work array in reverse slot order, with
