@@ -79,6 +79,9 @@ int AllocLineTable(std::int64_t count);
 // Cuts the text in place into at most `count` lines (CountLines' rule): fills Base,
 // LineCount and OutputSize.
 void SplitLines(char* text, std::int64_t count);
+// Asks the system to back the large block with large pages where it offers them:
+// fewer page faults while the block is first written.
+void AdviseLargePages(void* p, std::size_t size);
 // Releases Base if it was allocated.
 void FreeLineTable();
 

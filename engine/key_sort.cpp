@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "engine/engine_internal.h"
+#include "engine/threads.h"
 
 namespace velkar {
 namespace {
@@ -282,7 +283,11 @@ bool HasColumn(const char* line) {
 }
 
 // The work array, from the platform's heap.
-void* AllocWork(std::size_t bytes) { return CurrentPlatform()->HeapAlloc(bytes); }
+void* AllocWork(std::size_t bytes) {
+  void* work = CurrentPlatform()->HeapAlloc(bytes);
+  if (work != nullptr) AdviseLargePages(work, bytes);
+  return work;
+}
 void FreeWork(void* p) { CurrentPlatform()->HeapFree(p); }
 
 // Lines without a key sit at the back of the work array in reverse slot order, with
@@ -303,6 +308,46 @@ void RewriteTable(char** lines, std::size_t n, const Entry* work, std::size_t ke
   }
 }
 
+// Sorts the first 8 key bytes back into every entry's prefix, for the merge.
+template <bool kFoldCase>
+void ReloadFirstBytes(TextEntry* a, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) a[i].prefix = LoadPrefix<kFoldCase, false>(a[i].key, 0);
+}
+
+// Each half of the entries radix sorted on its own core, then merged into the
+// table: by the first 8 key bytes, and only where those agree by the whole key.
+// Every line has its key here.
+template <bool kFoldCase>
+void SortTextOnTwoThreads(char** lines, TextEntry* work, std::size_t n, bool descending,
+                          std::size_t offset) {
+  const std::size_t half = n / 2;
+  auto sortPart = [](TextEntry* a, std::size_t count) {
+    TextRadix<TextEntry, kFoldCase, false>::Sort(a, count);
+    ReloadFirstBytes<kFoldCase>(a, count);
+  };
+  RunBoth([&] { sortPart(work, half); }, [&] { sortPart(work + half, n - half); });
+  auto before = [](const TextEntry& x, const TextEntry& y) {
+    if (x.prefix != y.prefix) return x.prefix < y.prefix;
+    const auto* a = reinterpret_cast<const char*>(x.key);
+    const auto* b = reinterpret_cast<const char*>(y.key);
+    return (kFoldCase ? CompareFolded(a, b) : std::strcmp(a, b)) < 0;
+  };
+  const TextEntry* left = work;
+  const TextEntry* const leftEnd = work + half;
+  const TextEntry* right = leftEnd;
+  const TextEntry* const rightEnd = work + n;
+  for (std::size_t k = 0; k < n; ++k) {
+    const TextEntry* next;
+    if (right == rightEnd || (left != leftEnd && !before(*right, *left))) {
+      next = left++;
+    } else {
+      next = right++;
+    }
+    lines[descending ? n - 1 - k : k] =
+        const_cast<char*>(reinterpret_cast<const char*>(next->key - offset));
+  }
+}
+
 template <bool kFoldCase>
 bool SortText(char** lines, std::size_t n, bool descending, bool column) {
   auto* work = static_cast<TextEntry*>(AllocWork(n * sizeof(TextEntry)));
@@ -317,6 +362,11 @@ bool SortText(char** lines, std::size_t n, bool descending, bool column) {
     } else {
       work[--tail] = TextEntry{i, reinterpret_cast<const Byte*>(lines[i])};
     }
+  }
+  if (keyed == n && UseTwoThreads(n)) {
+    SortTextOnTwoThreads<kFoldCase>(lines, work, n, descending, offset);
+    FreeWork(work);
+    return true;
   }
   TextRadix<TextEntry, kFoldCase, false>::Sort(work, keyed);
   if (descending) std::reverse(work, work + keyed);

@@ -127,6 +127,7 @@ int AllocOutputBlock() {
   BlockTaken = false;
   MemHandle hMem = OutputSize < SIZE_MAX ? platform->GlobalAlloc(OutputSize + 1) : nullptr;
   if (hMem != nullptr) pMem = static_cast<char*>(platform->GlobalLock(hMem));
+  if (pMem != nullptr) AdviseLargePages(pMem, OutputSize + 1);
   if (pMem == nullptr) {
     ShowError(kMsgBlockAlloc);
     if (hMem != nullptr) {

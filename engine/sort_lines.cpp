@@ -2,15 +2,31 @@
 // choice of a routine from the run's settings, and SortLines over Base.
 #include <string.h>  // strnlen
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "engine/engine_internal.h"
 #include "engine/key_sort.h"
 #include "engine/sort_algorithm.h"
+#include "engine/threads.h"
 
 namespace velkar {
 
 std::int32_t SortPos = 0;
+int EngineThreads = 0;
+std::size_t ParallelMinLines = std::size_t{1} << 16;
+bool ThreadStartFails = false;
+
+bool UseTwoThreads(std::size_t lines) {
+  if (lines < ParallelMinLines || lines < 2) return false;
+  if (EngineThreads == 0) {
+    const char* forced = std::getenv("VELKAR_THREADS");
+    return forced == nullptr || std::strcmp(forced, "1") != 0;
+  }
+  return EngineThreads > 1;
+}
 char LeftKeyBuffer[kKeyBufferSize];
 char RightKeyBuffer[kKeyBufferSize];
 
@@ -110,21 +126,135 @@ Comparator SelectComparator(std::int32_t order, std::int32_t sortPos, std::int32
   return row < 0 ? nullptr : ComparatorTable[row][order];
 }
 
-// Each line's key is located once and the keys radix sorted (key_sort.cpp). Only
-// when that work array cannot be allocated is the table sorted in place with the
-// routine itself, which needs no memory. Both give the routine's order.
+namespace {
+
+// Whether the line has the key of the row: a column key needs a line longer than
+// SortPos, a text field key the field. A line without its key compares equal to
+// every line. Number fields are always there (a missing one is 0).
+bool HasKey(int row, const char* line) {
+  switch (row) {
+    case 1:
+    case 4:
+      return HasColumn(line);
+    case 2:
+      return LocateField(line) != nullptr;
+    default:
+      return true;
+  }
+}
+
+// What one pass over the table found: the lines with a key already in the
+// routine's order, in its reverse, or neither.
+enum class Run { kNone, kAscending, kDescending };
+
+struct RunShape {
+  Run run = Run::kNone;
+  bool equalNeighbours = false;  // two neighbouring keyed lines compare equal
+  bool keyless = false;          // some line lacks the key
+};
+
+// One linear pass: each line with a key against the keyed line before it, until
+// the table has been seen to go both up and down.
+template <class Compare>
+RunShape FindRun(char** base, std::size_t n, int row, Compare& compare) {
+  RunShape shape;
+  bool up = true;
+  bool down = true;
+  const char* previous = nullptr;
+  for (std::size_t i = 0; i < n && (up || down); ++i) {
+    const char* line = base[i];
+    if (!HasKey(row, line)) {
+      shape.keyless = true;
+      continue;
+    }
+    if (previous != nullptr) {
+      const int c = compare(previous, line);
+      if (c > 0) up = false;
+      if (c < 0) down = false;
+      if (c == 0) shape.equalNeighbours = true;
+    }
+    previous = line;
+  }
+  shape.run = up ? Run::kAscending : down ? Run::kDescending : Run::kNone;
+  return shape;
+}
+
+// Reverses the order of the keyed lines among their own places; lines without a
+// key keep theirs.
+void ReverseKeyed(char** base, std::size_t n, int row) {
+  std::size_t i = 0;
+  std::size_t j = n;
+  for (;;) {
+    while (i < j && !HasKey(row, base[i])) ++i;
+    while (i < j && !HasKey(row, base[j - 1])) --j;
+    if (j - i < 2) return;
+    std::swap(base[i++], base[--j]);
+  }
+}
+
+// Reverses the table, then each group of equal neighbours back: the order a stable
+// sort gives a table whose keys never go up.
+template <class Compare>
+void ReverseStable(char** base, std::size_t n, Compare& compare) {
+  std::reverse(base, base + n);
+  for (std::size_t start = 0; start < n;) {
+    std::size_t end = start + 1;
+    while (end < n && compare(base[start], base[end]) == 0) ++end;
+    std::reverse(base + start, base + end);
+    start = end;
+  }
+}
+
+// Leaves in order a table that is already in the routine's order or its reverse;
+// false when the table needs the sort. A reversed table gets equal keys in the
+// order they came in, as the stable number sort gives them.
+template <class Compare>
+bool TakeRun(char** base, std::size_t n, int row, Compare compare) {
+  const RunShape shape = FindRun(base, n, row, compare);
+  switch (shape.run) {
+    case Run::kAscending:
+      return true;
+    case Run::kDescending:
+      if (!shape.equalNeighbours) {
+        ReverseKeyed(base, n, row);
+        return true;
+      }
+      if (shape.keyless) return false;
+      ReverseStable(base, n, compare);
+      return true;
+    case Run::kNone:
+      return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+// A table already in order, or in reverse order, costs one pass. Otherwise each
+// line's key is located once and the keys radix sorted (key_sort.cpp). Only when
+// that work array cannot be allocated is the table sorted in place with the
+// routine itself, which needs no memory. All give the routine's order.
 void SortLines(char** base, std::int64_t lineCount, std::int32_t order, std::int32_t sortPos,
                std::int32_t keyMode) {
   SortPos = sortPos;
   Comparator compare = SelectComparator(order, sortPos, keyMode);
   if (compare == nullptr || lineCount < 2) return;
-  if (SortByKeys(base, lineCount, order, SelectRow(sortPos, keyMode))) return;
-  // The whole-line byte routines are the common case: hand the sort strcmp itself,
-  // which gives the same sign and which it calls without going through a pointer.
+  const int row = SelectRow(sortPos, keyMode);
+  const auto n = static_cast<std::size_t>(lineCount);
+  // The whole-line byte routines are the common case: hand the passes strcmp
+  // itself, which gives the same sign and is called without a pointer.
+  auto ascending = [](const char* a, const char* b) { return std::strcmp(a, b); };
+  auto descending = [](const char* a, const char* b) { return std::strcmp(b, a); };
+  if (compare == LineBytesAsc ? TakeRun(base, n, row, ascending)
+      : compare == LineBytesDesc ? TakeRun(base, n, row, descending)
+                                 : TakeRun(base, n, row, compare)) {
+    return;
+  }
+  if (SortByKeys(base, lineCount, order, row)) return;
   if (compare == LineBytesAsc) {
-    BoundedSort(base, lineCount, [](const char* a, const char* b) { return std::strcmp(a, b); });
+    BoundedSort(base, lineCount, ascending);
   } else if (compare == LineBytesDesc) {
-    BoundedSort(base, lineCount, [](const char* a, const char* b) { return std::strcmp(b, a); });
+    BoundedSort(base, lineCount, descending);
   } else {
     BoundedSort(base, lineCount, compare);
   }

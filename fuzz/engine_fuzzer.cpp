@@ -14,6 +14,7 @@
 
 #include "engine/engine.h"
 #include "engine/engine_internal.h"
+#include "engine/threads.h"
 #include "platform/platform_fake.h"
 #include "reference_rules.h"
 
@@ -261,6 +262,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 8) return 0;
   Settings s = Decode(data);
   std::string text(reinterpret_cast<const char*>(data) + 8, size - 8);
+  // Every table of two lines or more takes the two-thread sort; the top bit of the
+  // wild value decides whether the second thread can be started.
+  velkar::EngineThreads = 2;
+  velkar::ParallelMinLines = 2;
+  velkar::ThreadStartFails = (data[7] & 0x80) != 0;
 
   FakePlatform fake;
   velkar::SetCurrentPlatform(&fake);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/sort_algorithm.h"
+#include "engine/threads.h"
 #include "engine_test_support.h"
 
 namespace velkar::test {
@@ -42,9 +43,13 @@ bool HasKey(int row, const char* line) {
   return true;
 }
 
-// Sorts `lines` with SortByKeys and checks the result against the routine.
+// The sort under test: SortByKeys itself, or the whole SortLines.
+enum class Sorter { kByKeys, kSortLines };
+
+// Sorts `lines` with SortByKeys (or SortLines) and checks the result against the
+// routine.
 void CheckAgainstRoutine(std::vector<std::string>& lines, const Case& c, std::int32_t order,
-                         const std::string& trace) {
+                         const std::string& trace, Sorter sorter = Sorter::kByKeys) {
   std::vector<char*> table;
   for (std::string& line : lines) table.push_back(line.data());
   const auto n = static_cast<std::int64_t>(table.size());
@@ -54,7 +59,11 @@ void CheckAgainstRoutine(std::vector<std::string>& lines, const Case& c, std::in
   Comparator compare = ComparatorTable[row][order];
 
   std::vector<char*> fast = table;
-  ASSERT_TRUE(SortByKeys(fast.data(), n, order, row)) << trace;
+  if (sorter == Sorter::kByKeys) {
+    ASSERT_TRUE(SortByKeys(fast.data(), n, order, row)) << trace;
+  } else {
+    SortLines(fast.data(), n, order, c.sortPos, c.keyMode);
+  }
 
   // A permutation of the table.
   std::vector<char*> a = fast;
@@ -176,6 +185,101 @@ TEST_F(SortByKeysTest, AdversarialTables) {
                             "table " + std::to_string(k) + " key " + std::to_string(c.keyMode) +
                                 " pos " + std::to_string(c.sortPos) + " order " +
                                 std::to_string(order));
+      }
+    }
+  }
+  EXPECT_EQ(fake->LiveHeap(), 0);
+}
+
+// Text keys split over two threads from ParallelMinLines lines on; with the limit
+// set low, small tables take that way too. Two threads, a thread that cannot be
+// started (both halves then run here) and one forced thread must each give the
+// routine's order.
+TEST_F(SortByKeysTest, TwoThreadsAndTheirFallbackKeepTheRoutinesOrder) {
+  struct Mode {
+    int threads;
+    bool startFails;
+    const char* name;
+  };
+  const Mode modes[] = {{2, false, "two threads"}, {2, true, "no thread"}, {1, false, "one"}};
+  const std::size_t savedMin = ParallelMinLines;
+  std::mt19937 random(99);
+  for (const Mode& mode : modes) {
+    EngineThreads = mode.threads;
+    ThreadStartFails = mode.startFails;
+    ParallelMinLines = 2;
+    for (int size : {2, 3, 17, 3000}) {
+      for (const Case& c : kCases) {
+        for (std::int32_t order = 0; order < 4; ++order) {
+          std::vector<std::string> lines;
+          for (int i = 0; i < size; ++i) lines.push_back(RandomLine(random, 12));
+          CheckAgainstRoutine(lines, c, order,
+                              std::string(mode.name) + " size " + std::to_string(size) +
+                                  " key " + std::to_string(c.keyMode) + " pos " +
+                                  std::to_string(c.sortPos) + " order " +
+                                  std::to_string(order));
+        }
+      }
+    }
+  }
+  EngineThreads = 0;
+  ThreadStartFails = false;
+  ParallelMinLines = savedMin;
+  EXPECT_EQ(fake->LiveHeap(), 0);
+}
+
+// Tables already in the routine's order, in its reverse, nearly in order (one pair
+// swapped) and all equal, in every row and order: SortLines' one-pass shortcut must
+// give the routine's order with keyless lines in place, take no work array where
+// the table is in order or strictly reversed, and for number keys the very table
+// the stable radix sort gives (equal keys in input order).
+TEST_F(SortByKeysTest, PresortedReversedAndNearlySortedTables) {
+  std::mt19937 random(777);
+  for (const Case& c : kCases) {
+    for (std::int32_t order = 0; order < 4; ++order) {
+      SortPos = c.sortPos;
+      const int row = SelectRow(c.sortPos, c.keyMode);
+      std::vector<std::string> source;
+      for (int i = 0; i < 300; ++i) source.push_back(RandomLine(random, 12));
+      std::vector<char*> sorted;
+      for (std::string& line : source) sorted.push_back(line.data());
+      ASSERT_TRUE(SortByKeys(sorted.data(), static_cast<std::int64_t>(sorted.size()), order, row));
+      std::vector<std::string> ascending(sorted.begin(), sorted.end());
+      std::vector<std::string> descending(ascending.rbegin(), ascending.rend());
+      std::vector<std::string> nearly = ascending;
+      std::swap(nearly[100], nearly[200]);
+      const std::vector<std::string> equal(300, "7,x,7,x");
+      const std::string where =
+          " key " + std::to_string(c.keyMode) + " pos " + std::to_string(c.sortPos) + " order " +
+          std::to_string(order);
+      for (auto* table : {&ascending, &descending, &nearly}) {
+        std::vector<std::string> lines = *table;
+        CheckAgainstRoutine(lines, c, order, "shape" + where, Sorter::kSortLines);
+      }
+      std::vector<std::string> lines = equal;
+      CheckAgainstRoutine(lines, c, order, "all equal" + where, Sorter::kSortLines);
+
+      // In order: nothing allocated, nothing moved.
+      std::vector<char*> table;
+      for (std::string& line : ascending) table.push_back(line.data());
+      const int allocations = fake->Calls(FakePlatform::Step::HeapAlloc);
+      std::vector<char*> result = table;
+      SortLines(result.data(), static_cast<std::int64_t>(result.size()), order, c.sortPos,
+                c.keyMode);
+      EXPECT_EQ(result, table) << where;
+      EXPECT_EQ(fake->Calls(FakePlatform::Step::HeapAlloc), allocations) << where;
+
+      // Reversed: for number keys exactly the stable radix sort's table.
+      if (row >= 3) {
+        table.clear();
+        for (std::string& line : descending) table.push_back(line.data());
+        std::vector<char*> viaKeys = table;
+        ASSERT_TRUE(SortByKeys(viaKeys.data(), static_cast<std::int64_t>(viaKeys.size()), order,
+                               row));
+        result = table;
+        SortLines(result.data(), static_cast<std::int64_t>(result.size()), order, c.sortPos,
+                  c.keyMode);
+        EXPECT_EQ(result, viaKeys) << where;
       }
     }
   }

@@ -256,6 +256,62 @@ TEST_F(RunSortTest, SortedAndDeduplicatedThroughARun) {
   EXPECT_EQ(SortClipboard("b\na\nb\nA\na\n", 4), "A\na\nb\n");
   EXPECT_EQ(SortClipboard("b\na\nb\nA\na\n", 6).size(), 4u);  // "a" or "A", then "b"
   EXPECT_EQ(SortClipboard("b\na\nb\nA\na\n", 5), "b\na\nA\n");
+  // Input already in order or in reverse order takes the one-pass way: the
+  // duplicates must still meet as neighbours and be dropped.
+  EXPECT_EQ(SortClipboard("a\nb\nb\nc\n", 4), "a\nb\nc\n");
+  EXPECT_EQ(SortClipboard("c\nb\nb\na\n", 4), "a\nb\nc\n");
+  EXPECT_EQ(SortClipboard("a\nb\nb\nc\n", 5), "c\nb\na\n");
+  EXPECT_EQ(SortClipboard("c\nB\nb\nB\na\n", 6), "a\nB\nc\n");  // "B" and "b" equal
+  EXPECT_EQ(SortClipboard("a\nB\nb\nB\nc\n", 7), "c\nB\na\n");
+  EXPECT_EQ(SortClipboard("x\nx\nx\n", 4), "x\n");
+  // Reversed with equal number keys: equal keys in their input order.
+  EXPECT_EQ(SortClipboard("9\n7\n007\n+7\n1\n", 0, 0, 5), "1\n7\n007\n+7\n9\n");
+  EXPECT_EQ(SortClipboard("1\n7\n007\n+7\n9\n", 1, 0, 5), "9\n7\n007\n+7\n1\n");
+  // Lines without the column key keep their places when the rest is turned round.
+  EXPECT_EQ(SortClipboard("xc\ny\nxb\nz\nxa\n", 0, 1), "xa\ny\nxb\nz\nxc\n");
+}
+
+// A table long enough to be split over two threads at the default limit gives
+// the same text as the reference order: both orders, duplicates dropped, case
+// ignored.
+TEST_F(RunSortTest, LargeTableSortedOnTwoThreads) {
+  std::string text;
+  std::vector<std::string> lines;
+  unsigned seed = 12345;
+  for (int i = 0; i < 70000; ++i) {
+    std::string line;
+    for (int k = 0, len = 3 + static_cast<int>(seed % 9); k < len; ++k) {
+      seed = seed * 1103515245u + 12345u;
+      line += "abcXYZ01"[(seed >> 16) % 8];
+    }
+    lines.push_back(line);
+    text += line + "\n";
+  }
+  std::vector<std::string> sorted = lines;
+  std::sort(sorted.begin(), sorted.end());
+  std::string ascending;
+  for (const std::string& line : sorted) ascending += line + "\n";
+  std::string descending;
+  for (auto it = sorted.rbegin(); it != sorted.rend(); ++it) descending += *it + "\n";
+  EXPECT_EQ(SortClipboard(text, 0), ascending);
+  EXPECT_EQ(SortClipboard(text, 1), descending);
+  // Deduplicated: every distinct line once, as the reference gives it.
+  std::string unique;
+  for (std::size_t i = 0; i < sorted.size(); ++i) {
+    if (i == 0 || sorted[i] != sorted[i - 1]) unique += sorted[i] + "\n";
+  }
+  EXPECT_EQ(SortClipboard(text, 4), unique);
+  // Ignoring case: no two different lines of this alphabet fold alike, so the
+  // folded order is one order too.
+  auto folded = [](std::string line) {
+    for (char& c : line) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+    return line;
+  };
+  std::sort(sorted.begin(), sorted.end(),
+            [&](const std::string& x, const std::string& y) { return folded(x) < folded(y); });
+  std::string foldedOrder;
+  for (const std::string& line : sorted) foldedOrder += line + "\n";
+  EXPECT_EQ(SortClipboard(text, 2), foldedOrder);
 }
 
 // ---- Output bytes ----
