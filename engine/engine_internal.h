@@ -121,7 +121,7 @@ Comparator SelectComparator(std::int32_t order, std::int32_t sortPos, std::int32
 void SortLines(char** base, std::int64_t lineCount, std::int32_t order, std::int32_t sortPos,
                std::int32_t keyMode);
 
-// ---- Output (run_sort.cpp) ----
+// ---- Output (run_sort.cpp; the file delivery in file_delivery.cpp) ----
 
 // Allocates and locks the output block of OutputSize + 1 zero bytes into pMem.
 // 0, or -1 after showing its message (nothing is left allocated).
