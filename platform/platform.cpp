@@ -90,6 +90,8 @@ std::size_t Platform::GlobalSize(MemHandle block) {
   return block != nullptr && block->magic == kBlockMagic ? block->size : 0;
 }
 
+bool Platform::ClipboardTextOutOfMemory() { return false; }
+
 bool Platform::StringsEqual(const char* a, const char* b, bool ignoreCase) {
   if (!ignoreCase) return std::strcmp(a, b) == 0;
   for (;; ++a, ++b) {

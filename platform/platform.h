@@ -89,6 +89,9 @@ class Platform {
   // The clipboard's text as a NUL-terminated block it owns, or nullptr when it holds
   // no text. The block stays valid until the clipboard is closed.
   virtual MemHandle GetClipboardText() = 0;
+  // After GetClipboardText gave no text: whether there was a text but no memory to
+  // hold it.
+  virtual bool ClipboardTextOutOfMemory();
   virtual bool EmptyClipboard() = 0;
   // Hands a block of NUL-terminated text to the clipboard; on success the
   // clipboard owns it.

@@ -106,6 +106,10 @@ MemHandle FakePlatform::GetClipboardText() {
   return handedOut_;
 }
 
+bool FakePlatform::ClipboardTextOutOfMemory() {
+  return clipboardOutOfMemory;
+}
+
 bool FakePlatform::EmptyClipboard() {
   log.emplace_back("EmptyClipboard");
   if (!clipboardOpen || Fails(Step::ClipEmpty)) return false;

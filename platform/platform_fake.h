@@ -71,6 +71,8 @@ class FakePlatform : public Platform {
   std::optional<std::string> clipboardText;
   bool clipboardOpen = false;
   bool clipboardExists = true;  // false: no clipboard at all
+  // With no text to give: say that the text was there but memory ran out.
+  bool clipboardOutOfMemory = false;
   // Blocks held by the clipboard (its text handed out, or a block it accepted).
   int ClipboardBlocks() const;
   // Blocks the engine (or a test) allocated and has not released.
@@ -102,6 +104,7 @@ class FakePlatform : public Platform {
   void GlobalFree(MemHandle block) override;
   bool OpenClipboard(WindowHandle owner) override;
   MemHandle GetClipboardText() override;
+  bool ClipboardTextOutOfMemory() override;
   bool EmptyClipboard() override;
   bool SetClipboardText(MemHandle block) override;
   void CloseClipboard() override;
