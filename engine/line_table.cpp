@@ -239,7 +239,9 @@ char* ReadClipboardText() {
   const char* text =
       block != nullptr ? static_cast<const char*>(platform->GlobalLock(block)) : nullptr;
   if (text == nullptr) {
-    ShowError(kMsgClipNoText);
+    // A text too big for the memory left is the input step's memory failure.
+    bool outOfMemory = block == nullptr && platform->ClipboardTextOutOfMemory();
+    ShowError(outOfMemory ? kMsgReadbufAlloc : kMsgClipNoText);
     platform->CloseClipboard();
     return nullptr;
   }

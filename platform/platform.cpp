@@ -1,12 +1,15 @@
-// The platform's default services: heap, movable blocks and POSIX files, shared by
-// every backend; and the one pointer to the platform in use.
+// The platform's default services: heap, movable blocks and POSIX files (with the
+// guard that removes a temporary file on a terminating signal), shared by every
+// backend; and the one pointer to the platform in use.
 #include "platform/platform.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -87,6 +90,8 @@ std::size_t Platform::GlobalSize(MemHandle block) {
   return block != nullptr && block->magic == kBlockMagic ? block->size : 0;
 }
 
+bool Platform::ClipboardTextOutOfMemory() { return false; }
+
 bool Platform::StringsEqual(const char* a, const char* b, bool ignoreCase) {
   if (!ignoreCase) return std::strcmp(a, b) == 0;
   for (;; ++a, ++b) {
@@ -106,6 +111,8 @@ int Platform::QueryFile(const char* name, FileInfo* info) {
   info->mode = st.st_mode & 07777;
   info->isRegular = S_ISREG(st.st_mode);
   info->isDirectory = S_ISDIR(st.st_mode);
+  info->owner = st.st_uid;
+  info->group = st.st_gid;
   return 0;
 }
 
@@ -146,7 +153,7 @@ std::uint64_t Platform::ReadFile(PlatformFile* file, void* buffer, std::uint64_t
 }
 
 PlatformFile* Platform::OpenFileWrite(const char* name) {
-  return WrapFd(::open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  return WrapFd(::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
 }
 
 PlatformFile* Platform::CreateTempFileBeside(const char* target, std::string* tempName) {
@@ -182,6 +189,44 @@ std::uint64_t Platform::WriteFile(PlatformFile* file, const void* data, std::uin
   return WriteToDescriptor(file->fd, data, size);
 }
 
+int Platform::ReserveFileSpace(PlatformFile* file, std::uint64_t size) {
+  struct stat before {};
+  if (::fstat(file->fd, &before) != 0) return -1;
+  if (!S_ISREG(before.st_mode) || size == 0) return 0;
+  if (size > static_cast<std::uint64_t>(INT64_MAX)) return -1;
+  int rc;
+  do {
+    rc = ::posix_fallocate(file->fd, 0, static_cast<off_t>(size));
+  } while (rc == EINTR);
+  if (rc == 0) return 0;
+  // A reservation that failed part way may have grown the file: give it back its
+  // old length (the bytes added were zeros).
+  struct stat after {};
+  if (::fstat(file->fd, &after) == 0 && after.st_size != before.st_size) {
+    while (::ftruncate(file->fd, before.st_size) != 0 && errno == EINTR) {
+    }
+  }
+  return -1;
+}
+
+int Platform::SetFileLength(PlatformFile* file, std::uint64_t size) {
+  struct stat st {};
+  if (::fstat(file->fd, &st) != 0) return -1;
+  if (!S_ISREG(st.st_mode)) return 0;
+  if (size > static_cast<std::uint64_t>(INT64_MAX)) return -1;
+  while (::ftruncate(file->fd, static_cast<off_t>(size)) != 0) {
+    if (errno != EINTR) return -1;
+  }
+  return 0;
+}
+
+int Platform::SetFileOwner(PlatformFile* file, std::uint32_t owner, std::uint32_t group) {
+  struct stat st {};
+  if (::fstat(file->fd, &st) != 0) return -1;
+  if (st.st_uid == owner && st.st_gid == group) return 0;
+  return ::fchown(file->fd, owner, group) == 0 ? 0 : -1;
+}
+
 int Platform::FlushFile(PlatformFile* file) {
   if (::fsync(file->fd) == 0) return 0;
   // Devices, pipes and some file systems cannot be synced; that is no failure.
@@ -203,6 +248,69 @@ int Platform::RemoveFile(const char* name) { return ::unlink(name) == 0 ? 0 : -1
 
 int Platform::SetFileMode(const char* name, unsigned mode) {
   return ::chmod(name, static_cast<mode_t>(mode)) == 0 ? 0 : -1;
+}
+
+// ---- The temporary-file guard ----
+
+namespace {
+
+constexpr int kGuardedSignals[] = {SIGTERM, SIGINT, SIGHUP};
+constexpr int kGuardedCount = static_cast<int>(sizeof kGuardedSignals / sizeof kGuardedSignals[0]);
+
+// The name the handler removes; prepared before the handlers go in, so that the
+// handler only reads it. The storage is kept between guards: a handler running late
+// on another thread never reads freed memory.
+std::string& GuardedNameStorage() {
+  static std::string* storage = new std::string;
+  return *storage;
+}
+std::atomic<const char*> guardedName{nullptr};
+struct sigaction previousActions[kGuardedCount];
+bool installed[kGuardedCount] = {};
+
+extern "C" void RemoveGuardedFile(int signalNumber) {
+  const char* name = guardedName.load();
+  if (name != nullptr) ::unlink(name);
+  // Then the signal's own end: its default action, taken once this handler returns
+  // and the signal is unblocked again.
+  struct sigaction byDefault {};
+  byDefault.sa_handler = SIG_DFL;
+  sigemptyset(&byDefault.sa_mask);
+  ::sigaction(signalNumber, &byDefault, nullptr);
+  ::raise(signalNumber);
+}
+
+void EndGuard() {
+  for (int i = 0; i < kGuardedCount; ++i) {
+    if (installed[i]) ::sigaction(kGuardedSignals[i], &previousActions[i], nullptr);
+    installed[i] = false;
+  }
+  guardedName.store(nullptr);
+}
+
+}  // namespace
+
+void Platform::GuardTempFile(const char* name) {
+  EndGuard();
+  if (name == nullptr) return;
+  try {
+    GuardedNameStorage() = name;
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  guardedName.store(GuardedNameStorage().c_str());
+  struct sigaction action {};
+  action.sa_handler = RemoveGuardedFile;
+  sigemptyset(&action.sa_mask);
+  for (int signalNumber : kGuardedSignals) sigaddset(&action.sa_mask, signalNumber);
+  for (int i = 0; i < kGuardedCount; ++i) {
+    // Only a signal that would end the program is taken over: one the user ignores
+    // (nohup, a background job) stays ignored, and a handler of the caller's stays.
+    struct sigaction current {};
+    if (::sigaction(kGuardedSignals[i], nullptr, &current) != 0) continue;
+    if ((current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler != SIG_DFL) continue;
+    if (::sigaction(kGuardedSignals[i], &action, &previousActions[i]) == 0) installed[i] = true;
+  }
 }
 
 bool Platform::CanWriteFile(const char* name) { return ::access(name, W_OK) == 0; }

@@ -30,6 +30,8 @@ struct PlatformFile;
 struct FileInfo {
   std::uint64_t size = 0;  // bytes, for a regular file
   unsigned mode = 0;       // permission bits (07777)
+  std::uint32_t owner = 0;  // user and group ids
+  std::uint32_t group = 0;
   bool isRegular = false;
   bool isDirectory = false;
 };
@@ -87,6 +89,9 @@ class Platform {
   // The clipboard's text as a NUL-terminated block it owns, or nullptr when it holds
   // no text. The block stays valid until the clipboard is closed.
   virtual MemHandle GetClipboardText() = 0;
+  // After GetClipboardText gave no text: whether there was a text but no memory to
+  // hold it.
+  virtual bool ClipboardTextOutOfMemory();
   virtual bool EmptyClipboard() = 0;
   // Hands a block of NUL-terminated text to the clipboard; on success the
   // clipboard owns it.
@@ -102,12 +107,23 @@ class Platform {
   virtual PlatformFile* OpenFileRead(const char* name);
   // Reads up to `size` bytes, retrying short reads; returns the number read.
   virtual std::uint64_t ReadFile(PlatformFile* file, void* buffer, std::uint64_t size);
-  // Creates or truncates `name` for writing.
+  // Opens `name` for writing from its start, creating it when missing. An existing
+  // file keeps its content until it is written over and cut (SetFileLength).
   virtual PlatformFile* OpenFileWrite(const char* name);
   // Creates a new, empty file in the directory of `target`; its name in *tempName.
   virtual PlatformFile* CreateTempFileBeside(const char* target, std::string* tempName);
   // Writes up to `size` bytes, retrying short writes; returns the number written.
   virtual std::uint64_t WriteFile(PlatformFile* file, const void* data, std::uint64_t size);
+  // Makes sure the storage for the first `size` bytes of an open regular file is
+  // there, growing a shorter file with zeros, without changing what it holds. -1
+  // when the space cannot be made sure of; the file then keeps its length and
+  // content. Other files (devices, FIFOs) have nothing to reserve: 0.
+  virtual int ReserveFileSpace(PlatformFile* file, std::uint64_t size);
+  // Cuts (or grows) an open regular file to `size` bytes; 0 for other files.
+  virtual int SetFileLength(PlatformFile* file, std::uint64_t size);
+  // Gives an open file this owner and group: 0 when it has them then (or had them
+  // already), -1 when they cannot be set (not permitted).
+  virtual int SetFileOwner(PlatformFile* file, std::uint32_t owner, std::uint32_t group);
   // Pushes what was written to the storage; -1 when that fails.
   virtual int FlushFile(PlatformFile* file);
   // Closes the file; -1 when the close reports a failure (the file is closed anyway).
@@ -117,6 +133,10 @@ class Platform {
   virtual int SetFileMode(const char* name, unsigned mode);
   // Whether this process may write to the existing file `name` (access(2), W_OK).
   virtual bool CanWriteFile(const char* name);
+  // While `name` is a temporary file of ours: SIGTERM, SIGINT and SIGHUP, where they
+  // would end the program, remove it first and then end the program as the signal
+  // does. nullptr ends the watch and puts the previous handlers back.
+  virtual void GuardTempFile(const char* name);
   // The name a symbolic link leads to, followed to its end; the name itself when
   // it is no link.
   virtual std::string ResolveLinks(const char* name);

@@ -2,6 +2,7 @@
 // clipboard becomes standard input (read) and standard output (write).
 #include "platform/platform_console.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +16,14 @@ namespace {
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
   return WriteToDescriptor(fd, data, size) == size;
+}
+
+// A write error that shows only when the file is closed (a network file system)
+// shows on the close of a second descriptor of it; the first stays open.
+bool CloseCheckPasses(int fd) {
+  int copy = ::dup(fd);
+  if (copy < 0) return true;
+  return ::close(copy) == 0 || errno == EINTR;
 }
 
 }  // namespace
@@ -56,9 +65,22 @@ MemHandle ConsolePlatform::GetClipboardText() {
   return content_;
 }
 
+bool ConsolePlatform::ClipboardTextOutOfMemory() { return outOfMemory_; }
+
+bool ConsolePlatform::WaitForInput() {
+  pollfd wanted{inputFd_, POLLIN, 0};
+  for (;;) {
+    if (::poll(&wanted, 1, -1) >= 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
 MemHandle ConsolePlatform::ReadInput() {
   // The text ends at the end of the input or at its first NUL; nothing after a
-  // NUL is read, so an endless stream of zeros ends at once.
+  // NUL is read, so an endless stream of zeros ends at once. A non-blocking input
+  // is waited for, never taken as ended; a read that fails gives no text, not
+  // part of it.
+  outOfMemory_ = false;
   std::string text;
   bool anyByte = false;  // an input that starts with NUL still holds a (empty) text
   try {
@@ -68,7 +90,9 @@ MemHandle ConsolePlatform::ReadInput() {
       if (text.size() - used < 65536) text.resize(text.size() < 65536 ? 131072 : text.size() * 2);
       ssize_t got = ::read(inputFd_, text.data() + used, text.size() - used);
       if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;
+      if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && WaitForInput()) continue;
+      if (got < 0) return nullptr;
+      if (got == 0) break;
       anyByte = true;
       const void* nul = std::memchr(text.data() + used, 0, static_cast<std::size_t>(got));
       if (nul != nullptr) {
@@ -79,11 +103,15 @@ MemHandle ConsolePlatform::ReadInput() {
     }
     text.resize(used);
   } catch (const std::bad_alloc&) {
+    outOfMemory_ = true;
     return nullptr;
   }
   if (!anyByte) return nullptr;
   MemHandle block = Platform::GlobalAlloc(text.size() + 1);
-  if (block == nullptr) return nullptr;
+  if (block == nullptr) {
+    outOfMemory_ = true;
+    return nullptr;
+  }
   std::memcpy(Platform::GlobalLock(block), text.data(), text.size());
   Platform::GlobalUnlock(block);
   return block;
@@ -104,7 +132,7 @@ bool ConsolePlatform::SetClipboardText(MemHandle block) {
   std::size_t size = GlobalSize(block);
   const void* nul = std::memchr(bytes, 0, size);
   std::size_t length = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes) : size;
-  bool written = WriteAll(outputFd_, bytes, length);
+  bool written = WriteAll(outputFd_, bytes, length) && CloseCheckPasses(outputFd_);
   Platform::GlobalUnlock(block);
   if (!written) return false;
   // The block is the clipboard's from here on: keep it until the next content.

@@ -20,12 +20,15 @@ class ConsolePlatform : public Platform {
                       unsigned style) override;
 
   bool OpenClipboard(WindowHandle owner) override;
-  // Standard input up to its end or its first NUL, read once; no text when the
-  // input was empty (or could not be read at all).
+  // Standard input up to its end or its first NUL, read once (a non-blocking input
+  // is waited for); no text when the input was empty or a read failed.
   MemHandle GetClipboardText() override;
+  // Whether the input had no text because memory ran out while reading it.
+  bool ClipboardTextOutOfMemory() override;
   bool EmptyClipboard() override;
   // Writes the block's text, up to its NUL, to standard output; false when the
-  // write fails (a closed pipe, a full disk).
+  // write or the close check after it fails (a closed or read-only descriptor, a
+  // reader gone, a full disk).
   bool SetClipboardText(MemHandle block) override;
   void CloseClipboard() override;
 
@@ -38,6 +41,8 @@ class ConsolePlatform : public Platform {
  private:
   // Reads the input into a new block; nullptr when there is no text.
   MemHandle ReadInput();
+  // Waits until the input has data or its end; false when it cannot be waited for.
+  bool WaitForInput();
   void DropContent();
 
   int inputFd_;
@@ -45,6 +50,7 @@ class ConsolePlatform : public Platform {
   int errorFd_;
   bool open_ = false;
   bool inputRead_ = false;     // standard input is read at most once
+  bool outOfMemory_ = false;   // the input did not fit in memory
   MemHandle content_ = nullptr;  // the clipboard's text block, owned here
 };
 

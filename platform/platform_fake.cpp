@@ -106,6 +106,10 @@ MemHandle FakePlatform::GetClipboardText() {
   return handedOut_;
 }
 
+bool FakePlatform::ClipboardTextOutOfMemory() {
+  return clipboardOutOfMemory;
+}
+
 bool FakePlatform::EmptyClipboard() {
   log.emplace_back("EmptyClipboard");
   if (!clipboardOpen || Fails(Step::ClipEmpty)) return false;
@@ -170,8 +174,27 @@ PlatformFile* FakePlatform::CreateTempFileBeside(const char* target, std::string
 
 std::uint64_t FakePlatform::WriteFile(PlatformFile* file, const void* data, std::uint64_t size) {
   log.emplace_back("WriteFile");
+  if (onWrite) onWrite();
   if (Fails(Step::Write)) return Platform::WriteFile(file, data, size / 2);
   return Platform::WriteFile(file, data, size);
+}
+
+int FakePlatform::ReserveFileSpace(PlatformFile* file, std::uint64_t size) {
+  log.emplace_back("ReserveFileSpace");
+  if (Fails(Step::Reserve)) return -1;
+  return Platform::ReserveFileSpace(file, size);
+}
+
+int FakePlatform::SetFileLength(PlatformFile* file, std::uint64_t size) {
+  log.emplace_back("SetFileLength");
+  if (Fails(Step::SetLength)) return -1;
+  return Platform::SetFileLength(file, size);
+}
+
+int FakePlatform::SetFileOwner(PlatformFile* file, std::uint32_t owner, std::uint32_t group) {
+  log.emplace_back("SetFileOwner");
+  if (Fails(Step::SetOwner)) return -1;
+  return Platform::SetFileOwner(file, owner, group);
 }
 
 int FakePlatform::FlushFile(PlatformFile* file) {
@@ -207,6 +230,11 @@ bool FakePlatform::CanWriteFile(const char* name) {
   log.emplace_back("CanWriteFile");
   if (Fails(Step::CanWrite)) return false;
   return Platform::CanWriteFile(name);
+}
+
+void FakePlatform::GuardTempFile(const char* name) {
+  log.emplace_back(name != nullptr ? "GuardTempFile" : "EndTempFileGuard");
+  Platform::GuardTempFile(name);
 }
 
 std::string FakePlatform::ResolveLinks(const char* name) {

@@ -37,6 +37,9 @@ class FakePlatform : public Platform {
     Close,
     Rename,
     CanWrite,  // answers that the file may not be written
+    Reserve,   // no space for the new length (the file is left as it was)
+    SetLength,
+    SetOwner,  // not permitted
     kCount
   };
 
@@ -62,11 +65,14 @@ class FakePlatform : public Platform {
   std::vector<Box> boxes;
   std::vector<std::string> log;
   std::function<void(const Box&)> onBox;  // runs while a box is "open"
+  std::function<void()> onWrite;          // runs at each WriteFile, before the write
 
   // The clipboard: its text (nullopt: no text), open state and counts.
   std::optional<std::string> clipboardText;
   bool clipboardOpen = false;
   bool clipboardExists = true;  // false: no clipboard at all
+  // With no text to give: say that the text was there but memory ran out.
+  bool clipboardOutOfMemory = false;
   // Blocks held by the clipboard (its text handed out, or a block it accepted).
   int ClipboardBlocks() const;
   // Blocks the engine (or a test) allocated and has not released.
@@ -98,6 +104,7 @@ class FakePlatform : public Platform {
   void GlobalFree(MemHandle block) override;
   bool OpenClipboard(WindowHandle owner) override;
   MemHandle GetClipboardText() override;
+  bool ClipboardTextOutOfMemory() override;
   bool EmptyClipboard() override;
   bool SetClipboardText(MemHandle block) override;
   void CloseClipboard() override;
@@ -107,12 +114,16 @@ class FakePlatform : public Platform {
   PlatformFile* OpenFileWrite(const char* name) override;
   PlatformFile* CreateTempFileBeside(const char* target, std::string* tempName) override;
   std::uint64_t WriteFile(PlatformFile* file, const void* data, std::uint64_t size) override;
+  int ReserveFileSpace(PlatformFile* file, std::uint64_t size) override;
+  int SetFileLength(PlatformFile* file, std::uint64_t size) override;
+  int SetFileOwner(PlatformFile* file, std::uint32_t owner, std::uint32_t group) override;
   int FlushFile(PlatformFile* file) override;
   int CloseFile(PlatformFile* file) override;
   int RenameFile(const char* from, const char* to) override;
   int RemoveFile(const char* name) override;
   int SetFileMode(const char* name, unsigned mode) override;
   bool CanWriteFile(const char* name) override;
+  void GuardTempFile(const char* name) override;
   std::string ResolveLinks(const char* name) override;
   bool ShowFileDialog(WindowHandle owner, const FileDialogRequest& request,
                       std::string* chosen) override;

@@ -48,7 +48,9 @@ const std::string& ApplicationHelpFile() { return HelpFile(); }
 void OpenStandardDescriptors() {
   for (int fd = 0; fd <= 2; ++fd) {
     if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    int opened = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    // A closed standard output gets a descriptor that refuses writes (EBADF), so
+    // that text written there fails and is reported instead of vanishing.
+    int opened = ::open("/dev/null", fd == 2 ? O_WRONLY : O_RDONLY);
     if (opened >= 0 && opened != fd) {
       ::dup2(opened, fd);
       ::close(opened);

@@ -24,7 +24,8 @@ inline constexpr char kConsoleUsage[] =
     "(no display: only -a or -a+ can run)\n";
 
 // Opens /dev/null on any of the descriptors 0, 1 and 2 that is closed, so that
-// nothing the program opens later takes their place. Call it first of all.
+// nothing the program opens later takes their place; 1 is opened for reading only,
+// so that writes to a closed standard output fail. Call it first of all.
 void OpenStandardDescriptors();
 
 // Console when QT_QPA_PLATFORM is "offscreen" or "minimal", or when neither DISPLAY

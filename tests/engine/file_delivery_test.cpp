@@ -1,11 +1,16 @@
 // Delivery to a file without losing what the user had: the temporary file beside
-// the target, permission bits, symbolic links, read-only targets, devices and
-// FIFOs, write failures at write, flush and close; whole names and 64-bit sizes
-// in the messages; and input that is not a regular file.
+// the target, permission bits, owner and group, symbolic links, read-only targets,
+// devices and FIFOs, write failures at write, flush and close, the space reserved
+// before a file is written in place, terminating signals while the temporary file
+// exists; whole names and 64-bit sizes in the messages; and input that is not a
+// regular file.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -205,6 +210,160 @@ TEST_F(FileDeliveryTest, ExistingFileIsTruncatedWhenTheInPlaceWriteFails) {
   SortFile("b\na\n", Path("out.txt"));
   EXPECT_EQ(RunResult, -1);
   EXPECT_EQ(ReadAll(Path("out.txt")), "a\r\n");
+}
+
+// ---- Writing in place ----
+
+// The space for the new text is reserved before a byte is written, and the file is
+// cut to the new length after, whether the old content was longer or shorter.
+TEST_F(FileDeliveryTest, InPlaceTheSpaceIsReservedFirstAndTheFileCutAfter) {
+  for (const std::string& old : {std::string("old content that is longer than the new\n"),
+                                 std::string("o\n"), std::string()}) {
+    ScopedFakePlatform local;
+    WriteAll(Path("out.txt"), old);
+    local->FailFrom(Step::CreateTemp);
+    SortFile("b\na\n", Path("out.txt"));
+    EXPECT_EQ(RunResult, 0);
+    EXPECT_EQ(ReadAll(Path("out.txt")), "a\r\nb\r\n") << old;
+    EXPECT_TRUE(InOrder(local->log, {"OpenFileWrite", "ReserveFileSpace", "WriteFile",
+                                     "SetFileLength", "FlushFile", "CloseFile"}));
+  }
+}
+
+TEST_F(FileDeliveryTest, NoRoomInPlaceLeavesTheOldContent) {
+  WriteAll(Path("out.txt"), "old content\n");
+  fake->FailAt(Step::CreateTemp);
+  fake->FailAt(Step::Reserve);
+  SortFile("b\na\n", Path("out.txt"));
+  ExpectOnlyError("Write Error!(lstrlen(pMem)=[4], writesize=[0])");
+  EXPECT_EQ(ReadAll(Path("out.txt")), "old content\n");
+  EXPECT_EQ(CountOf(fake->log, "WriteFile"), 0);
+  EXPECT_TRUE(InOrder(fake->log, {"ReserveFileSpace", "CloseFile", "Box:VELKAR-ERROR"}));
+  ExpectAllReleased();
+}
+
+// The same through the real file system: a file-size limit between the old file
+// and the new text makes the reservation fail, before anything is cut.
+TEST_F(FileDeliveryTest, FileSizeLimitInPlaceLeavesTheOldContent) {
+  const std::string old(4000, 'o');
+  WriteAll(Path("out.txt"), old);
+  std::string text;
+  for (int i = 0; i < 1000; ++i) text += std::to_string(1000 + (i * 7919) % 1000) + "\n";
+  WriteAll(Path("in.txt"), text);  // 5,000 bytes, 6,000 in CR LF
+  fake->FailAt(Step::CreateTemp);
+  struct sigaction ignore {}, previous {};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous), 0);
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit limited = saved;
+  limited.rlim_cur = 5500;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+  RunSort(kOwner, 0, Path("in.txt").c_str(), Path("out.txt").c_str(), 0, 1);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::sigaction(SIGXFSZ, &previous, nullptr);
+  ExpectOnlyError("Write Error!(lstrlen(pMem)=[5000], writesize=[0])");
+  EXPECT_EQ(ReadAll(Path("out.txt")), old);
+  ExpectAllReleased();
+}
+
+// ---- Owner and group ----
+
+TEST_F(FileDeliveryTest, ReplacementKeepsOwnerAndGroup) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+  WriteAll(Path("out.txt"), "old\n");
+  ASSERT_EQ(::chown(Path("out.txt").c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chmod(Path("out.txt").c_str(), 0600), 0);
+  SortFile("b\na\n", Path("out.txt"));
+  EXPECT_EQ(RunResult, 0);
+  EXPECT_EQ(ReadAll(Path("out.txt")), "a\r\nb\r\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(Path("out.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(CountOf(fake->log, "RenameFile"), 1);  // replaced, not written in place
+}
+
+// Where the new file cannot be given the old one's owner (a file of another user
+// that this one may write), the old file is written in place and keeps its owner.
+TEST_F(FileDeliveryTest, OwnerThatCannotBeKeptMeansWritingInPlace) {
+  WriteAll(Path("out.txt"), "old content\n");
+  fake->FailAt(Step::SetOwner);
+  SortFile("b\na\n", Path("out.txt"));
+  EXPECT_EQ(RunResult, 0);
+  EXPECT_EQ(ReadAll(Path("out.txt")), "a\r\nb\r\n");
+  EXPECT_TRUE(InOrder(fake->log,
+                      {"CreateTempFileBeside", "GuardTempFile", "SetFileOwner", "CloseFile",
+                       "RemoveFile", "EndTempFileGuard", "OpenFileWrite", "ReserveFileSpace",
+                       "WriteFile", "SetFileLength"}));
+  EXPECT_EQ(CountOf(fake->log, "WriteFile"), 1);
+  EXPECT_EQ(CountOf(fake->log, "RenameFile"), 0);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));
+  ExpectAllReleased();
+}
+
+// ---- Terminating signals ----
+
+// A signal that ends the program while the new text is being written removes the
+// temporary file, and the program still ends by that signal; the old file stays.
+TEST_F(FileDeliveryTest, TerminatingSignalDuringTheWriteRemovesTheTemporaryFile) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signalNumber);
+    WriteAll(Path("out.txt"), "old\n");
+    WriteAll(Path("in.txt"), "b\na\n");
+    fake->onWrite = [signalNumber] { ::raise(signalNumber); };
+    EXPECT_EXIT(
+        {
+          std::signal(signalNumber, SIG_DFL);
+          RunSort(kOwner, 0, Path("in.txt").c_str(), Path("out.txt").c_str(), 0, 1);
+          std::exit(0);
+        },
+        ::testing::KilledBySignal(signalNumber), "");
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));
+    EXPECT_EQ(ReadAll(Path("out.txt")), "old\n");
+  }
+  fake->onWrite = nullptr;
+}
+
+void CallersHandler(int) {}
+
+// The signals are taken over only while a temporary file exists, and only where
+// they would end the program: an ignored signal stays ignored, a handler of the
+// caller's stays, and afterwards every one is as it was.
+TEST_F(FileDeliveryTest, SignalsAreTakenOverOnlyWhileTheTemporaryFileExists) {
+  const int signals[] = {SIGTERM, SIGINT, SIGHUP};
+  struct sigaction saved[3];
+  for (int i = 0; i < 3; ++i) ::sigaction(signals[i], nullptr, &saved[i]);
+  std::signal(SIGTERM, SIG_DFL);
+  std::signal(SIGINT, CallersHandler);
+  std::signal(SIGHUP, SIG_IGN);
+  auto handlerOf = [](int signalNumber) {
+    struct sigaction now {};
+    ::sigaction(signalNumber, nullptr, &now);
+    return now.sa_handler;
+  };
+  std::vector<void (*)(int)> during;
+  fake->onWrite = [&] {
+    for (int signalNumber : signals) during.push_back(handlerOf(signalNumber));
+  };
+  WriteAll(Path("out.txt"), "old\n");
+  SortFile("b\na\n", Path("out.txt"));  // replaced through a temporary file
+  SortFile("b\na\n", Path("new.txt"));  // a new file: none
+  fake->onWrite = nullptr;
+  EXPECT_EQ(RunResult, 0);
+  ASSERT_EQ(during.size(), 6u);
+  EXPECT_NE(during[0], SIG_DFL);
+  EXPECT_EQ(during[1], &CallersHandler);
+  EXPECT_EQ(during[2], SIG_IGN);
+  EXPECT_EQ(during[3], SIG_DFL);
+  EXPECT_EQ(during[4], &CallersHandler);
+  EXPECT_EQ(during[5], SIG_IGN);
+  EXPECT_EQ(handlerOf(SIGTERM), SIG_DFL);
+  EXPECT_EQ(handlerOf(SIGINT), &CallersHandler);
+  EXPECT_EQ(handlerOf(SIGHUP), SIG_IGN);
+  for (int i = 0; i < 3; ++i) ::sigaction(signals[i], &saved[i], nullptr);
 }
 
 // ---- Messages ----

@@ -140,6 +140,18 @@ TEST_F(RunSortTest, ClipboardWithoutTextIsClosedAfterTheBox) {
   ExpectAllReleased();
 }
 
+// A text that was there but did not fit in memory is the input step's memory
+// failure, not "no text".
+TEST_F(RunSortTest, ClipboardTextWithoutMemoryForItIsTheMemoryFailure) {
+  fake->clipboardText.reset();
+  fake->clipboardOutOfMemory = true;
+  RunSort(kOwner, 0, nullptr, nullptr, 0, 1);
+  ExpectOnlyError("Memory Allocate Error![readbuf]");
+  EXPECT_TRUE(fake->boxes[0].clipboardOpen);
+  EXPECT_TRUE(InOrder(fake->log, {"Box:VELKAR-ERROR", "CloseClipboard"}));
+  ExpectAllReleased();
+}
+
 // A clipboard block that cannot be locked is reported as no text: its text cannot
 // be reached, and nothing is read through it.
 TEST_F(RunSortTest, ClipboardBlockThatCannotBeLocked) {

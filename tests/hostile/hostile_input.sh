@@ -6,6 +6,7 @@
 # Usage: hostile_input.sh PROGRAM CASE     (big inputs are made in a temporary folder)
 set -u
 program=$(readlink -f "$1")
+script=$(readlink -f "$0")
 case_name=$2
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velkar-hostile.XXXXXX") || exit 1
@@ -298,13 +299,166 @@ closed_descriptors)
   status=$?
   expect_status 1
   expect_err 'VELKAR-ERROR: No Text in ClipBoard!\n'
-  # Standard output closed: the text goes nowhere, but the run does not crash.
+  # Standard output closed: the text cannot go anywhere, and the run says so.
   printf 'b\na\n' >in
   env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen \
     timeout 30 "$program" -a+ <in >&- 2>err
   status=$?
-  [ "$status" = 0 ] || [ "$status" = 1 ] || fail "exit status $status with standard output closed"
+  expect_status 1
+  expect_err 'VELKAR-ERROR: ClipBoard Write Error!\n'
   ;;
+
+stdout_write_fails)
+  # Every way a write to standard output fails is a failed run with one message:
+  # a full device, a descriptor open for reading only, a reader gone while SIGPIPE
+  # is ignored (the text is bigger than a pipe holds).
+  seq 1 200000 >in
+  sort_stdin() {
+    env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen \
+      timeout $((30 * slow)) "$program" -a+ <in 2>err
+  }
+  for way in full read_only reader_gone; do
+    case $way in
+    full) sort_stdin >/dev/full ;;
+    read_only) sort_stdin 1<in ;;
+    reader_gone) ( trap '' PIPE; sort_stdin; echo $? >status ) | head -c 1 >/dev/null ;;
+    esac
+    status=$?
+    if [ $way = reader_gone ]; then status=$(cat status); fi
+    [ "$status" = 1 ] || fail "$way: exit status $status, expected 1"
+    expect_err 'VELKAR-ERROR: ClipBoard Write Error!\n'
+  done
+  ;;
+
+nonblocking_stdin)
+  # Standard input a pipe in non-blocking mode whose writer pauses: the pause is
+  # waited out, and the text is read to its real end.
+  seq 1 100000 >all
+  LC_ALL=C sort all >want
+  { seq 1 50000; sleep 1; seq 50001 100000; } |
+    env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen timeout $((60 * slow)) \
+      perl -MFcntl -e 'my $flags = fcntl(STDIN, F_GETFL, 0) or die;
+                       fcntl(STDIN, F_SETFL, $flags | O_NONBLOCK) or die; exec @ARGV or die' \
+      "$program" -a+ >out 2>err
+  status=$?
+  expect_status 0
+  expect_err ''
+  expect_file want out
+  ;;
+
+endless_stdin)
+  # Standard input without end, under a memory limit: the input step's memory
+  # message, as for a file. Not in the sanitizer build (see endless_input).
+  if [ $slow != 1 ]; then
+    echo "hostile $case_name: skipped under the sanitizers"
+    exit 0
+  fi
+  (
+    ulimit -v 2000000
+    yes 'an endless text of short lines' | {
+      stdin=/dev/stdin run 120 -a+
+      echo "$status" >status
+    }
+  )
+  status=$(cat status)
+  expect_status 1
+  expect_err 'VELKAR-ERROR: Memory Allocate Error![readbuf]\n'
+  ;;
+
+in_place_no_room)
+  # An existing output on a file system with no free inode and no free space: no
+  # temporary file can be made, the new text (CR LF, longer) does not fit, and the
+  # old content must stay whole. Then, with room again, it is written in place.
+  # The file system is a small tmpfs in a mount namespace of the test's own.
+  if [ -z "${VELKAR_HOSTILE_NS:-}" ]; then
+    ns="unshare --mount --propagation private"
+    [ "$(id -u)" = 0 ] || ns="unshare --map-root-user --mount --propagation private"
+    if ! $ns true 2>/dev/null; then
+      echo "hostile $case_name: skipped (no mount namespace here)"
+      exit 0
+    fi
+    VELKAR_HOSTILE_NS=1 $ns bash "$script" "$program" "$case_name"
+    exit $?
+  fi
+  mkdir small
+  mount -t tmpfs -o size=512k,nr_inodes=4 velkar-hostile small || fail "cannot mount a tmpfs"
+  trap 'umount "$work/small" 2>/dev/null; rm -rf "$work"' EXIT
+  seq 100009899 -1 100000000 >small/out.txt  # 9,900 lines of 10 bytes: 99,000 bytes
+  cp small/out.txt before
+  LC_ALL=C sort before >in
+  dd if=/dev/zero of=small/filler bs=4k 2>/dev/null
+  i=0
+  { while : >"small/inode$i"; do i=$((i + 1)); done; } 2>/dev/null
+  run 30 -a+ -f in -o small/out.txt
+  expect_status 1
+  grep -q '^VELKAR-ERROR: Write Error!(lstrlen(pMem)=\[99000\], writesize=\[0\])$' err ||
+    fail "no write-error message: $(head -c 300 err)"
+  expect_file before small/out.txt
+  expect_no_temp small
+  rm small/filler
+  run 30 -a+ -f in -o small/out.txt
+  expect_status 0
+  crlf <in >want
+  expect_file want small/out.txt
+  expect_no_temp small
+  umount small
+  ;;
+
+owner_kept)
+  # A file of another user, written by root: the replacement keeps its owner, group
+  # and mode, so its owner can still read it.
+  if [ "$(id -u)" != 0 ]; then
+    echo "hostile $case_name: skipped (needs root)"
+    exit 0
+  fi
+  printf 'b\na\n' >in
+  printf 'old\n' >out.txt
+  chown 65534:65534 out.txt
+  chmod 0600 out.txt
+  run 30 -a+ -f in -o out.txt
+  expect_status 0
+  [ "$(stat -c %u:%g:%a out.txt)" = 65534:65534:600 ] ||
+    fail "owner, group and mode are now $(stat -c %u:%g:%a out.txt)"
+  printf 'a\r\nb\r\n' >want
+  expect_file want out.txt
+  expect_no_temp
+  ;;
+
+signal_removes_temp)
+  # SIGTERM, SIGINT or SIGHUP while the new text goes to its temporary file: the
+  # program ends by the signal, the temporary file goes with it and the old output
+  # stays. The signal is sent as soon as the temporary file is seen; the program
+  # runs at a lower priority than the watch, and a try in which it finished first
+  # anyway is made again.
+  seq 1 3000000 | sed 's/$/ of the lines to sort/' >in
+  for sig in TERM INT HUP; do
+    for try in 1 2 3 4 5; do
+      printf 'old\n' >out.txt
+      nice -n 10 env --default-signal=TERM,INT,HUP -u DISPLAY -u WAYLAND_DISPLAY \
+        QT_QPA_PLATFORM=offscreen "$program" -a+ -f in -o out.txt >out 2>err &
+      pid=$!
+      seen=
+      while [ -z "$seen" ] && kill -0 $pid 2>/dev/null; do
+        for f in .out.txt.velkar-*; do
+          if [ -e "$f" ]; then
+            kill -$sig $pid
+            seen=1
+          fi
+        done
+      done
+      { wait $pid; } 2>/dev/null
+      status=$?
+      [ -n "$seen" ] || fail "$sig: no temporary file was seen (exit status $status)"
+      expect_no_temp
+      if [ "$status" != 0 ]; then break; fi
+    done
+    [ "$status" = $((128 + $(kill -l $sig))) ] || fail "$sig: exit status $status"
+    # Sent just as the rename was done, the signal may find the new text in place.
+    [ "$(cat out.txt)" = old ] || [ "$(wc -l <out.txt)" = 3000000 ] ||
+      fail "$sig: the output is neither the old nor the new text"
+  done
+  ;;
+
 
 endless_input)
   # An input without end is read until memory runs out, then refused. The sanitizer

@@ -48,7 +48,8 @@ const char* StepName(Step step) {
   static const char* const names[] = {
       "HeapAlloc",  "GlobalAlloc", "GlobalLock", "ClipOpen", "ClipGet", "ClipLock",
       "ClipEmpty",  "ClipSet",     "QueryFile",  "OpenRead", "Read",    "OpenWrite",
-      "CreateTemp", "Write",       "Flush",      "Close",    "Rename",  "CanWrite"};
+      "CreateTemp", "Write",       "Flush",      "Close",    "Rename",  "CanWrite",
+      "Reserve",    "SetLength",   "SetOwner"};
   int i = static_cast<int>(step);
   return i < static_cast<int>(std::size(names)) ? names[i] : "Step?";
 }
@@ -70,7 +71,9 @@ class NamingFake : public FakePlatform {
 };
 
 enum class In { kFile, kClipboard };
-enum class Out { kNewFile, kExistingFile, kSameFile, kClipboard };
+// kExistingInPlace: an existing file beside which no temporary file can be made
+// (the folder is full or may not be written), so that it is written in place.
+enum class Out { kNewFile, kExistingFile, kExistingInPlace, kSameFile, kClipboard };
 
 struct Kind {
   In in;
@@ -81,6 +84,7 @@ struct Kind {
 const Kind kKinds[] = {
     {In::kFile, Out::kNewFile, "file to new file"},
     {In::kFile, Out::kExistingFile, "file to existing file"},
+    {In::kFile, Out::kExistingInPlace, "file to existing file, in place"},
     {In::kFile, Out::kSameFile, "file onto itself"},
     {In::kFile, Out::kClipboard, "file to clipboard"},
     {In::kClipboard, Out::kNewFile, "clipboard to new file"},
@@ -141,7 +145,10 @@ class FaultSweep : public ::testing::Test {
       std::filesystem::remove(e.path(), ignored);
     }
     if (k.in == In::kFile) WriteAll(in_, kInput);
-    if (k.out == Out::kExistingFile) WriteAll(dir_ + "/out.txt", kOldOutput);
+    if (k.out == Out::kExistingFile || k.out == Out::kExistingInPlace) {
+      WriteAll(dir_ + "/out.txt", kOldOutput);
+    }
+    if (k.out == Out::kExistingInPlace) fake.FailFrom(Step::CreateTemp);
     fake.clipboardText = k.in == In::kClipboard ? kInput : std::string("clipboard before");
     if (fault != nullptr) {
       if (fault->lasting) {
@@ -237,8 +244,14 @@ class FaultSweep : public ::testing::Test {
       } else if (call == "CloseFile") {
         // The input's close is not checked: everything was read by then.
         add(Step::Close, lastOpen == "input", {lostAtStorage});
-      } else if (call == "RenameFile") {
-        add(Step::Rename, true, {writeOpen, lostAtStorage, shortWrite});
+      } else if (call == "RenameFile" || call == "SetFileOwner") {
+        // Either way the file is written in place instead.
+        add(call == "RenameFile" ? Step::Rename : Step::SetOwner, true,
+            {writeOpen, lostAtStorage, shortWrite});
+      } else if (call == "ReserveFileSpace") {
+        add(Step::Reserve, false, {lostAtStorage});
+      } else if (call == "SetFileLength") {
+        add(Step::SetLength, false, {lostAtStorage});
       } else if (call == "CanWriteFile") {
         add(Step::CanWrite, false, {writeOpen});
       }
@@ -388,10 +401,16 @@ class FaultSweep : public ::testing::Test {
     if (k.out == Out::kExistingFile) {
       EXPECT_EQ(ReadAll(out), kOldOutput);
     }
+    // In place, the old content stays until the space for the new text is made
+    // sure of; only a write that then fails (an I/O error) can damage it.
+    if (k.out == Out::kExistingInPlace && count("WriteFile") == 0) {
+      EXPECT_EQ(ReadAll(out), kOldOutput);
+    }
     if (k.out == Out::kSameFile) {
       EXPECT_EQ(ReadAll(out), kInput);
     }
-    if (k.out == Out::kNewFile && fault->step == Step::Write && !fault->lasting) {
+    if ((k.out == Out::kNewFile || k.out == Out::kExistingInPlace) &&
+        fault->step == Step::Write && !fault->lasting) {
       // Written in place: the file keeps what the short write put there.
       EXPECT_EQ(ReadAll(out), kSortedCrLf.substr(0, kSortedCrLf.size() / 2));
     }

@@ -1,15 +1,18 @@
 // The console backend: message boxes as lines, the clipboard's text read from a
-// descriptor up to its first NUL, text written to a descriptor, write failures.
+// descriptor up to its first NUL (a non-blocking one waited for), text written to
+// a descriptor, write failures.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <optional>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/platform_console.h"
 
@@ -100,6 +103,32 @@ TEST(ConsolePlatform, ClipboardTextIsTheInputUpToItsFirstNul) {
   }
 }
 
+// A non-blocking input whose writer pauses: the pause is no end of the text.
+TEST(ConsolePlatform, NonBlockingInputIsWaitedForToItsEnd) {
+  int pipeFds[2];
+  ASSERT_EQ(::pipe(pipeFds), 0);
+  ASSERT_EQ(::fcntl(pipeFds[0], F_SETFL, ::fcntl(pipeFds[0], F_GETFL) | O_NONBLOCK), 0);
+  const std::string first(100000, 'a'), second = "\nb\n";
+  std::thread writer([&] {
+    for (const std::string* part : {&first, &second}) {
+      std::size_t done = 0;
+      while (done < part->size()) {
+        ssize_t put = ::write(pipeFds[1], part->data() + done, part->size() - done);
+        if (put <= 0) break;
+        done += static_cast<std::size_t>(put);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    ::close(pipeFds[1]);
+  });
+  TempFile out(""), err("");
+  ConsolePlatform console(pipeFds[0], out.fd(), err.fd());
+  EXPECT_EQ(ReadClipboard(console), first + second);
+  EXPECT_FALSE(console.ClipboardTextOutOfMemory());
+  writer.join();
+  ::close(pipeFds[0]);
+}
+
 TEST(ConsolePlatform, WrittenTextGoesToTheOutputAndBecomesTheClipboardText) {
   TempFile in("input\n"), out(""), err("");
   ConsolePlatform console(in.fd(), out.fd(), err.fd());
@@ -123,13 +152,17 @@ TEST(ConsolePlatform, AFailedWriteIsAFailedHandOver) {
   ASSERT_EQ(::pipe(pipeFds), 0);
   ::close(pipeFds[0]);  // a pipe nobody reads
   std::signal(SIGPIPE, SIG_IGN);
-  for (int fd : {full, pipeFds[1]}) {
+  // What a closed standard output is held by at start-up: writes give EBADF.
+  const int readOnly = ::open("/dev/null", O_RDONLY);
+  ASSERT_GE(readOnly, 0);
+  for (int fd : {full, pipeFds[1], readOnly}) {
     ConsolePlatform console(in.fd(), fd, err.fd());
     EXPECT_FALSE(WriteClipboard(console, "a\n"));
     EXPECT_EQ(console.LiveBlocks(), 0);
   }
   ::close(full);
   ::close(pipeFds[1]);
+  ::close(readOnly);
 }
 
 TEST(ConsolePlatform, ClipboardOpensOnceAtATimeAndOffersNoDialog) {
