@@ -13,7 +13,7 @@ PROGRAM="build-essential cmake ninja-build pkg-config
 TEST="libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xclip xdotool
   clang libclang-rt-14-dev libfuzzer-14-dev
-  desktop-file-utils file"
+  desktop-file-utils appstream file"
 PACKAGE="dpkg-dev file lintian appstream desktop-file-utils"
 
 lists=""
