@@ -1,10 +1,10 @@
 #!/bin/sh
-# Sets up the machine, builds VELKAR and starts it; arguments go to the program.
+# Sets up the machine with what building and running VELKAR needs, builds the
+# program alone (no tests, no benchmarks) and starts it; arguments go to the
+# program. Everything but the program's own output goes to standard error, so
+# that "scripts/run.sh -a+ < in > out" leaves only the sorted text in out.
 set -eu
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-scripts/build.sh build
-if [ -x build/ui/velkar ]; then
-  exec build/ui/velkar "$@"
-fi
-echo "run: built the engine and its tests; the program itself is not built yet."
+scripts/setup.sh --program >&2
+scripts/build.sh build -DVELKAR_TESTS=OFF -DVELKAR_BENCH=OFF >&2
+exec build/ui/velkar "$@"

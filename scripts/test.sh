@@ -1,15 +1,18 @@
 #!/bin/sh
 # Sets up the machine, builds VELKAR and runs every test: the normal build, then
 # the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then
-# the fuzz targets for a bounded time each.
+# the Debian package built and checked, then the fuzz targets for a bounded time
+# each.
 set -eu
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --test --package
 
 export QT_QPA_PLATFORM=offscreen
 export LC_ALL=C.UTF-8
 
-scripts/build.sh build
+# The tests and benchmarks named on, since scripts/run.sh builds the same folder
+# without them.
+scripts/build.sh build -DVELKAR_TESTS=ON -DVELKAR_BENCH=ON
 ctest --test-dir build --output-on-failure -j 2
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -17,6 +20,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp"
 scripts/build.sh build-sanitize -DVELKAR_SANITIZE=ON -DVELKAR_BENCH=OFF
 ctest --test-dir build-sanitize --output-on-failure -j 2 -LE nosan
+
+# The Debian package: lintian, the AppStream metainfo, the desktop entry.
+scripts/package.sh
 
 # The fuzz targets, a bounded time each (FUZZ_SECONDS, default 60).
 scripts/fuzz.sh

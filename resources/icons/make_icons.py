@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
-# Draws VELKAR's program icon as 16-colour pixel art: a page whose lines grow
-# longer from top to bottom beside a downward arrow. Writes the 16x16 and 32x32
-# PNGs, 2x/4x/8x enlargements of the 32x32 one, an ICO holding both small
-# sizes, and an SVG of the 32x32 grid. Run it by hand; its output is committed.
+# Draws VELKAR's program icon: the 16x16 and 32x32 sizes as 16-colour pixel art
+# (a page whose lines grow longer from top to bottom beside a downward arrow) and
+# an ICO holding both; the 48, 64, 128 and 256 pixel PNGs are rendered from the
+# vector drawing velkar.svg with rsvg-convert (librsvg2-bin), so each is drawn
+# for its size. Run it by hand in this folder; its output is committed.
 import struct
+import subprocess
 import zlib
 
 # The classic 16-colour palette (index -> RGB); None is transparent.
@@ -14,6 +16,9 @@ PALETTE = [
     (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
 ]
 BLACK, MAROON, NAVY, SILVER, GRAY, RED, BLUE, WHITE = 0, 1, 4, 7, 8, 9, 12, 15
+
+# The sizes rendered from the vector drawing.
+LARGE_SIZES = (48, 64, 128, 256)
 
 
 def blank(size):
@@ -84,14 +89,6 @@ def icon16():
     return img
 
 
-def scale(img, factor):
-    out = []
-    for row in img:
-        wide = [c for c in row for _ in range(factor)]
-        out.extend([list(wide) for _ in range(factor)])
-    return out
-
-
 def png(img):
     size = len(img)
     raw = b''
@@ -121,27 +118,6 @@ def ico(images):
     return header + entries + blobs
 
 
-def svg(img):
-    size = len(img)
-    parts = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{size * 8}" height="{size * 8}" '
-             f'viewBox="0 0 {size} {size}" shape-rendering="crispEdges">',
-             '<title>VELKAR</title>']
-    for y, row in enumerate(img):
-        x = 0
-        while x < size:
-            c = row[x]
-            run = 1
-            while x + run < size and row[x + run] == c:
-                run += 1
-            if c is not None:
-                r, g, b = PALETTE[c]
-                parts.append(f'<rect x="{x}" y="{y}" width="{run}" height="1" '
-                             f'fill="#{r:02x}{g:02x}{b:02x}"/>')
-            x += run
-    parts.append('</svg>')
-    return '\n'.join(parts) + '\n'
-
-
 def main():
     big, small = icon32(), icon16()
     small_png, big_png = png(small), png(big)
@@ -149,13 +125,11 @@ def main():
         f.write(small_png)
     with open('velkar-32.png', 'wb') as f:
         f.write(big_png)
-    for factor in (2, 4, 8):
-        with open(f'velkar-{32 * factor}.png', 'wb') as f:
-            f.write(png(scale(big, factor)))
     with open('velkar.ico', 'wb') as f:
         f.write(ico([(16, small_png), (32, big_png)]))
-    with open('velkar.svg', 'w') as f:
-        f.write(svg(big))
+    for size in LARGE_SIZES:
+        subprocess.run(['rsvg-convert', '-w', str(size), '-h', str(size),
+                        '-o', f'velkar-{size}.png', 'velkar.svg'], check=True)
 
 
 if __name__ == '__main__':
