@@ -123,4 +123,4 @@ class DropsTest : public QObject {
 };
 
 QTEST_MAIN(DropsTest)
-#include "test_drops.moc"
+#include "drops_test.moc"

@@ -239,4 +239,4 @@ class RunRequestTest : public QObject {
 };
 
 QTEST_MAIN(RunRequestTest)
-#include "test_run_request.moc"
+#include "run_request_test.moc"

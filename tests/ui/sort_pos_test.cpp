@@ -171,4 +171,4 @@ class SortPosTest : public QObject {
 };
 
 QTEST_MAIN(SortPosTest)
-#include "test_sort_pos.moc"
+#include "sort_pos_test.moc"

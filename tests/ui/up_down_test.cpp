@@ -120,4 +120,4 @@ class UpDownTest : public QObject {
 };
 
 QTEST_MAIN(UpDownTest)
-#include "test_up_down.moc"
+#include "up_down_test.moc"

@@ -149,4 +149,4 @@ class PairsTest : public QObject {
 };
 
 QTEST_MAIN(PairsTest)
-#include "test_pairs.moc"
+#include "pairs_test.moc"

@@ -126,4 +126,4 @@ class FileNamesTest : public QObject {
 };
 
 QTEST_MAIN(FileNamesTest)
-#include "test_file_names.moc"
+#include "file_names_test.moc"

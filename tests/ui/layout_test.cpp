@@ -381,4 +381,4 @@ class LayoutTest : public QObject {
 };
 
 QTEST_MAIN(LayoutTest)
-#include "test_layout.moc"
+#include "layout_test.moc"

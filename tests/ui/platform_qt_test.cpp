@@ -251,4 +251,4 @@ class PlatformQtTest : public QObject {
 };
 
 QTEST_MAIN(PlatformQtTest)
-#include "test_platform_qt.moc"
+#include "platform_qt_test.moc"
