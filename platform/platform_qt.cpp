@@ -179,14 +179,6 @@ void QtPlatform::SetWaitCursor(bool on) {
   }
 }
 
-WindowHandle ApplicationWindow() { return QCoreApplication::instance(); }
-
-WindowHandle HandleOf(QWidget* widget) { return static_cast<QObject*>(widget); }
-
-QWidget* WidgetOf(WindowHandle handle) {
-  return qobject_cast<QWidget*>(static_cast<QObject*>(handle));
-}
-
 QStringList TranslateFilter(std::string_view filter) {
   QStringList result;
   const QStringList fields = BytesToText(filter).split(u'|');

@@ -1,6 +1,7 @@
 // The desktop backend of the platform seam, on Qt Widgets: message boxes, the
 // clipboard (its Unicode text as UTF-8 bytes, lossless), file dialogs and cursors.
-// Blocks, heap and files are the seam's defaults.
+// Blocks, heap and files are the seam's defaults. The window handles it takes are
+// those of window_handle.h.
 #pragma once
 
 #include <QStringList>
@@ -8,8 +9,7 @@
 #include <string_view>
 
 #include "platform/platform.h"
-
-class QWidget;
+#include "platform/window_handle.h"
 
 namespace velkar {
 
@@ -47,14 +47,6 @@ class QtPlatform : public Platform {
   bool clipboardOpen_ = false;
   MemHandle handedOut_ = nullptr;  // the text block GetClipboardText gave out
 };
-
-// The application window: owner of the engine's boxes and of the clipboard. The
-// token is the application object; boxes owned by it have no visible parent.
-WindowHandle ApplicationWindow();
-
-// The handle of a widget, and back: nullptr when the handle is not a widget.
-WindowHandle HandleOf(QWidget* widget);
-QWidget* WidgetOf(WindowHandle handle);
 
 // "description|pattern;pattern|..." (the Windows filter form) as Qt name filters:
 // each description kept exactly, its patterns appended in a group of their own

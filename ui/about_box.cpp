@@ -2,6 +2,8 @@
 // version text, and the showing rules (centred once, modeless, Esc ignored).
 #include "ui/about_box.h"
 
+#include <qdrawutil.h>
+
 #include <QFont>
 #include <QFrame>
 #include <QGuiApplication>
@@ -12,11 +14,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
-#include <qdrawutil.h>
-
 #include <algorithm>
 
 #include "ui/main_form.h"
+#include "ui/ui_texts.h"
 
 namespace velkar {
 
@@ -37,6 +38,8 @@ class BevelPanel : public QFrame {
   }
 };
 
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int left, int top,
                   int width, int height) {
   auto* label = new QLabel(text, parent);
@@ -49,22 +52,24 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int le
 }  // namespace
 
 QString VersionText(int versionNumber) {
-  return QStringLiteral("Version%1.%2").arg(versionNumber / 100).arg(versionNumber % 100);
+  return (Text(texts::kVersionLabel) + QStringLiteral("%1.%2"))
+      .arg(versionNumber / 100)
+      .arg(versionNumber % 100);
 }
 
 TAboutBox::TAboutBox(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
   setObjectName(QStringLiteral("AboutBox"));
-  setWindowTitle(QStringLiteral("VELKAR"));
+  setWindowTitle(Text(texts::kProgramCaption));
   setModal(false);
   // The box lives as long as the program; closing the main window alone ends it.
   setAttribute(Qt::WA_QuitOnClose, false);
-  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-  font.setPixelSize(12);
+  QFont font(Text(texts::kFontFace));
+  font.setPixelSize(texts::kFontPixels);
   setFont(font);
   setFixedSize(298, 154);
-  setWindowIcon(QIcon(QStringLiteral(":/velkar/velkar-32.png")));
+  setWindowIcon(QIcon(QString::fromLatin1(texts::kIconPath)));
 
   Panel1 = new BevelPanel(this);
   Panel1->setObjectName(QStringLiteral("Panel1"));
@@ -72,20 +77,18 @@ TAboutBox::TAboutBox(QWidget* parent)
   Panel1->setFocusPolicy(Qt::NoFocus);
 
   ProgramIcon = MakeLabel(Panel1, "ProgramIcon", QString(), 16, 16, 33, 33);
-  ProgramIcon->setPixmap(QPixmap(QStringLiteral(":/velkar/velkar-32.png")));
+  ProgramIcon->setPixmap(QPixmap(QString::fromLatin1(texts::kIconPath)));
   ProgramIcon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-  ProductName = MakeLabel(Panel1, "ProductName", QStringLiteral("VELKAR.EXE"), 88, 16, 72, 12);
-  Version = MakeLabel(Panel1, "Version", QStringLiteral("Version"), 88, 40, 35, 13);
-  NoticeLabel = MakeLabel(Panel1, "NoticeLabel",
-                          QStringLiteral("(C) 2026 The VELKAR developers, MIT License"),
-                          8, 64, 265, 12);
+  ProductName = MakeLabel(Panel1, "ProductName", Text(texts::kProductName), 88, 16, 72, 12);
+  Version = MakeLabel(Panel1, "Version", Text(texts::kVersionLabel), 88, 40, 35, 13);
+  NoticeLabel = MakeLabel(Panel1, "NoticeLabel", Text(texts::kNotice), 8, 64, 265, 12);
   NoticeLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  Comments = MakeLabel(Panel1, "Comments", QStringLiteral("テキストソートユーティリティ"), 8, 88, 265, 17);
+  Comments = MakeLabel(Panel1, "Comments", Text(texts::kDescription), 8, 88, 265, 17);
   Comments->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   Comments->setWordWrap(true);
 
-  OKButton = new QPushButton(QStringLiteral("OK"), this);
+  OKButton = new QPushButton(Text(texts::kOk), this);
   OKButton->setObjectName(QStringLiteral("OKButton"));
   OKButton->setGeometry(111, 124, 75, 25);
   OKButton->setDefault(true);

@@ -1,29 +1,23 @@
 // How the main window's controls work together: the coupled check-box pairs and the
 // name controls shown only in file mode, the browse panels and File > Open, the key
-// position edit's validation, the up-downs, files dropped on the window, the default
-// button following the focus, closing.
-#include <QApplication>
+// position edit's validation, the up-downs, files dropped on the window. The input
+// and the output side share one set of rules, each handler naming its side.
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QMimeData>
-#include <QPushButton>
 #include <QUrl>
 
 #include "platform/byte_text.h"
 #include "platform/platform.h"
-#include "platform/platform_qt.h"
+#include "platform/window_handle.h"
 #include "ui/main_form.h"
+#include "ui/ui_texts.h"
 
 namespace velkar {
 
 namespace {
-
-constexpr const char* kSortPosCaption = "SortPosEdit->Text";
-constexpr const char* kNotANumber = "数値を入力してください";
-constexpr const char* kNotANumberCaption = "ERROR";
 
 constexpr unsigned kOpenOptions = kDlgPathMustExist | kDlgFileMustExist;
 constexpr unsigned kSaveOptions =
@@ -31,6 +25,67 @@ constexpr unsigned kSaveOptions =
 
 void ShowBox(const std::string& text, const char* caption) {
   CurrentPlatform()->ShowMessageBox(ApplicationWindow(), text.c_str(), caption, kBoxOk);
+}
+
+// The controls of one side of the window, input or output, and its file dialog.
+struct FileSide {
+  QCheckBox* clipboard;
+  QCheckBox* file;
+  TBrowsePanel* panel;
+  TEdit* edit;
+  TFileDialog& dialog;
+  unsigned options;
+};
+
+FileSide InputSide(TVelkarMainForm* form) {
+  return {form->ClipBoardCheckBox1, form->FileOpenCheckBox, form->FileOpenPanel,
+          form->FileOpenEdit,       form->OpenDialog,       kOpenOptions};
+}
+
+FileSide OutputSide(TVelkarMainForm* form) {
+  return {form->ClipBoardCheckBox2, form->FileSaveCheckBox, form->FileSavePanel,
+          form->FileSaveEdit,       form->SaveDialog,       kSaveOptions};
+}
+
+void CheckOpposite(QCheckBox* partner, const QCheckBox* box) {
+  partner->setChecked(!box->isChecked());
+}
+
+void ClipboardBoxChanged(const FileSide& side) { CheckOpposite(side.file, side.clipboard); }
+
+// File mode shows the name controls (and, in the active window, gives the edit the
+// focus); clipboard mode hides them, the name staying in the edit.
+void FileBoxChanged(TVelkarMainForm* form, const FileSide& side) {
+  if (side.file->isChecked()) {
+    side.clipboard->setChecked(false);
+    side.panel->show();
+    side.edit->show();
+    if (form->isActiveWindow()) side.edit->setFocus();
+  } else {
+    side.edit->hide();
+    side.panel->hide();
+    side.clipboard->setChecked(true);
+  }
+}
+
+// A name chosen from outside the edit (File > Open, a drop): the side in file mode,
+// the name in its edit, the focus there.
+void ShowFileName(const FileSide& side, const QString& name) {
+  side.clipboard->setChecked(false);
+  side.panel->show();
+  side.edit->show();
+  side.edit->setText(name);
+  side.edit->setFocus();
+}
+
+bool RunDialog(TVelkarMainForm* form, const FileSide& side) {
+  side.dialog.options = side.options;
+  return side.dialog.Execute(form);
+}
+
+// A browse panel: the chosen name into the edit; a cancel changes nothing.
+void BrowseForName(TVelkarMainForm* form, const FileSide& side) {
+  if (RunDialog(form, side)) side.edit->setText(BytesToText(side.dialog.fileName));
 }
 
 // The local files of a drag, as byte-string names in the order given. The URI list
@@ -61,131 +116,41 @@ bool FromOutside(const QDropEvent* event) {
   return event->source() == nullptr && !DroppedFileNames(event->mimeData()).empty();
 }
 
-// Qt keeps the default-button state in step with the focus only inside a dialog;
-// in this window a push button that loses the focus also drops its default mark,
-// so after the focus has passed over both buttons none would show as the default.
-// The push button with the focus is the default; with the focus on anything else
-// in the window, OKButton is (Enter there presses it).
-void ShowDefaultButton(TVelkarMainForm* form, QWidget* focus) {
-  if (focus == nullptr || focus->window() != form) return;
-  auto* focusedButton = qobject_cast<QPushButton*>(focus);
-  QPushButton* const owner = focusedButton != nullptr ? focusedButton : form->OKButton;
-  for (QPushButton* button : {form->OKButton, form->CancelButton}) {
-    button->setDefault(button == owner);
-  }
-}
-
 }  // namespace
-
-void TVelkarMainForm::ConnectHandlers() {
-  // Check boxes react to every real change of state, the program's included.
-  struct Pair {
-    QCheckBox* box;
-    void (TVelkarMainForm::*handler)(QObject*);
-  };
-  const Pair pairs[] = {
-      {ClipBoardCheckBox1, &TVelkarMainForm::ClipBoardCheckBox1Click},
-      {FileOpenCheckBox, &TVelkarMainForm::FileOpenCheckBoxClick},
-      {ClipBoardCheckBox2, &TVelkarMainForm::ClipBoardCheckBox2Click},
-      {FileSaveCheckBox, &TVelkarMainForm::FileSaveCheckBoxClick},
-      {ColumCheckBox, &TVelkarMainForm::ColumCheckBoxClick},
-      {FieldCheckBox, &TVelkarMainForm::FieldCheckBoxClick},
-      {StringCompCheckBox, &TVelkarMainForm::StringCompCheckBoxClick},
-      {NumCompCheckBox, &TVelkarMainForm::NumCompCheckBoxClick},
-  };
-  for (const Pair& pair : pairs) {
-    connect(pair.box, &QCheckBox::toggled, this, [this, pair] { (this->*pair.handler)(pair.box); });
-  }
-  connect(FileOpenPanel, &TBrowsePanel::Clicked, this, [this] { FileOpen(FileOpenPanel); });
-  connect(FileOpenPanel, &TBrowsePanel::Entered, this, [this] { FileOpen(FileOpenPanel); });
-  connect(FileSavePanel, &TBrowsePanel::Clicked, this, [this] { FileSaveAs(FileSavePanel); });
-  connect(SortPosEdit, &QLineEdit::textChanged, this, [this] { SortPosEditChange(SortPosEdit); });
-  connect(UpDown1, &TUpDown::Click, this,
-          [this](TUpDown::Direction direction) { UpDown1Click(UpDown1, direction); });
-  connect(UpDown2, &TUpDown::Click, this,
-          [this](TUpDown::Direction direction) { UpDown2Click(UpDown2, direction); });
-  connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(OKButton); });
-  connect(CancelButton, &QPushButton::clicked, this, [this] { CancelButtonClick(CancelButton); });
-  connect(FileOpenItem, &QAction::triggered, this, [this] { FileOpen2(FileOpenItem); });
-  connect(FileExitItem, &QAction::triggered, this, [this] { FileExit(FileExitItem); });
-  connect(qApp, &QApplication::focusChanged, this,
-          [this](QWidget*, QWidget* now) { ShowDefaultButton(this, now); });
-}
 
 // --- Coupled pairs: each sets its partner to the opposite; a box set to the state
 // it already has runs nothing, so every exchange ends after one bounce. ---
 
-void TVelkarMainForm::ClipBoardCheckBox1Click(QObject*) {
-  FileOpenCheckBox->setChecked(!ClipBoardCheckBox1->isChecked());
-}
+void TVelkarMainForm::ClipBoardCheckBox1Click(QObject*) { ClipboardBoxChanged(InputSide(this)); }
 
-void TVelkarMainForm::FileOpenCheckBoxClick(QObject*) {
-  if (FileOpenCheckBox->isChecked()) {
-    ClipBoardCheckBox1->setChecked(false);
-    FileOpenPanel->show();
-    FileOpenEdit->show();
-    if (isActiveWindow()) FileOpenEdit->setFocus();
-  } else {
-    FileOpenEdit->hide();
-    FileOpenPanel->hide();
-    ClipBoardCheckBox1->setChecked(true);
-  }
-}
+void TVelkarMainForm::FileOpenCheckBoxClick(QObject*) { FileBoxChanged(this, InputSide(this)); }
 
-void TVelkarMainForm::ClipBoardCheckBox2Click(QObject*) {
-  FileSaveCheckBox->setChecked(!ClipBoardCheckBox2->isChecked());
-}
+void TVelkarMainForm::ClipBoardCheckBox2Click(QObject*) { ClipboardBoxChanged(OutputSide(this)); }
 
-void TVelkarMainForm::FileSaveCheckBoxClick(QObject*) {
-  if (FileSaveCheckBox->isChecked()) {
-    ClipBoardCheckBox2->setChecked(false);
-    FileSavePanel->show();
-    FileSaveEdit->show();
-    if (isActiveWindow()) FileSaveEdit->setFocus();
-  } else {
-    FileSaveEdit->hide();
-    FileSavePanel->hide();
-    ClipBoardCheckBox2->setChecked(true);
-  }
-}
+void TVelkarMainForm::FileSaveCheckBoxClick(QObject*) { FileBoxChanged(this, OutputSide(this)); }
 
-void TVelkarMainForm::ColumCheckBoxClick(QObject*) {
-  FieldCheckBox->setChecked(!ColumCheckBox->isChecked());
-}
+void TVelkarMainForm::ColumCheckBoxClick(QObject*) { CheckOpposite(FieldCheckBox, ColumCheckBox); }
 
-void TVelkarMainForm::FieldCheckBoxClick(QObject*) {
-  ColumCheckBox->setChecked(!FieldCheckBox->isChecked());
-}
+void TVelkarMainForm::FieldCheckBoxClick(QObject*) { CheckOpposite(ColumCheckBox, FieldCheckBox); }
 
 void TVelkarMainForm::StringCompCheckBoxClick(QObject*) {
-  NumCompCheckBox->setChecked(!StringCompCheckBox->isChecked());
+  CheckOpposite(NumCompCheckBox, StringCompCheckBox);
 }
 
 void TVelkarMainForm::NumCompCheckBoxClick(QObject*) {
-  StringCompCheckBox->setChecked(!NumCompCheckBox->isChecked());
+  CheckOpposite(StringCompCheckBox, NumCompCheckBox);
 }
 
 // --- File names by dialog ---
 
-void TVelkarMainForm::FileOpen(QObject*) {
-  OpenDialog.options = kOpenOptions;
-  if (OpenDialog.Execute(this)) FileOpenEdit->setText(BytesToText(OpenDialog.fileName));
-}
+void TVelkarMainForm::FileOpen(QObject*) { BrowseForName(this, InputSide(this)); }
 
 void TVelkarMainForm::FileOpen2(QObject*) {
-  OpenDialog.options = kOpenOptions;
-  if (!OpenDialog.Execute(this)) return;
-  ClipBoardCheckBox1->setChecked(false);
-  FileOpenPanel->show();
-  FileOpenEdit->show();
-  FileOpenEdit->setText(BytesToText(OpenDialog.fileName));
-  FileOpenEdit->setFocus();
+  const FileSide side = InputSide(this);
+  if (RunDialog(this, side)) ShowFileName(side, BytesToText(side.dialog.fileName));
 }
 
-void TVelkarMainForm::FileSaveAs(QObject*) {
-  SaveDialog.options = kSaveOptions;
-  if (SaveDialog.Execute(this)) FileSaveEdit->setText(BytesToText(SaveDialog.fileName));
-}
+void TVelkarMainForm::FileSaveAs(QObject*) { BrowseForName(this, OutputSide(this)); }
 
 // --- Key position ---
 
@@ -195,7 +160,7 @@ void TVelkarMainForm::SortPosEditChange(QObject*) {
   if (!SortPosEdit->Modified()) return;
   const std::string text = TextToBytes(SortPosEdit->text());
   const std::size_t length = text.size();
-  ShowBox(text, kSortPosCaption);
+  ShowBox(text, texts::kSortPosCaption);
   if (length == 0 || text == "0") {
     SortPosEdit->setText(QStringLiteral("1"));
     return;
@@ -205,7 +170,7 @@ void TVelkarMainForm::SortPosEditChange(QObject*) {
   for (std::size_t i = length; i >= 1; --i) {
     const char c = copy[i - 1];
     if (c < '0' || c > '9') {
-      ShowBox(kNotANumber, kNotANumberCaption);
+      ShowBox(texts::kNotANumber, texts::kNotANumberCaption);
       caret = i - 1;
       copy.erase(i - 1, 1);
     }
@@ -240,20 +205,8 @@ QWidget* TVelkarMainForm::ChildWindowFromPoint(QPoint clientPoint) const {
 // the output group, or on anything in it, names the output; any other the input.
 void TVelkarMainForm::FilesDropped(const std::vector<std::string>& names, QPoint clientPoint) {
   if (names.empty()) return;
-  const QString name = BytesToText(names.front());
-  if (ChildWindowFromPoint(clientPoint) == OutputGroupBox) {
-    ClipBoardCheckBox2->setChecked(false);
-    FileSavePanel->show();
-    FileSaveEdit->show();
-    FileSaveEdit->setText(name);
-    FileSaveEdit->setFocus();
-  } else {
-    ClipBoardCheckBox1->setChecked(false);
-    FileOpenPanel->show();
-    FileOpenEdit->show();
-    FileOpenEdit->setText(name);
-    FileOpenEdit->setFocus();
-  }
+  const bool onOutput = ChildWindowFromPoint(clientPoint) == OutputGroupBox;
+  ShowFileName(onOutput ? OutputSide(this) : InputSide(this), BytesToText(names.front()));
 }
 
 void TVelkarMainForm::dragEnterEvent(QDragEnterEvent* event) {
@@ -270,41 +223,5 @@ void TVelkarMainForm::dropEvent(QDropEvent* event) {
   FilesDropped(DroppedFileNames(event->mimeData()),
                ClientArea->mapFrom(this, event->position().toPoint()));
 }
-
-// --- Keys and closing ---
-
-bool TVelkarMainForm::event(QEvent* event) {
-  // The status line shows only its own text: menu and control status tips are dropped.
-  if (event->type() == QEvent::StatusTip) return true;
-  return QMainWindow::event(event);
-}
-
-void TVelkarMainForm::keyPressEvent(QKeyEvent* event) {
-  const int key = event->key();
-  // Enter that no control took for itself (only push buttons do) presses the
-  // default button.
-  if ((key == Qt::Key_Return || key == Qt::Key_Enter) &&
-      (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-    if (OKButton->isVisible() && OKButton->isEnabled()) {
-      event->accept();
-      OKButton->click();
-      return;
-    }
-  }
-  QWidget* focus = QApplication::focusWidget();
-  if (focus == nullptr || focus == this) {
-    int k = key;
-    FormKeyDown(this, k, event->modifiers());
-  }
-  QMainWindow::keyPressEvent(event);
-}
-
-void TVelkarMainForm::FormKeyDown(QObject*, int& Key, Qt::KeyboardModifiers) {
-  if (Key == Qt::Key_Escape) close();
-}
-
-void TVelkarMainForm::FileExit(QObject*) { close(); }
-
-void TVelkarMainForm::CancelButtonClick(QObject*) { close(); }
 
 }  // namespace velkar

@@ -12,7 +12,7 @@
 
 #include "platform/byte_text.h"
 #include "platform/platform.h"
-#include "platform/platform_qt.h"
+#include "platform/window_handle.h"
 
 namespace velkar {
 

@@ -18,12 +18,11 @@
 #include <QVBoxLayout>
 
 #include "platform/platform.h"
+#include "ui/ui_texts.h"
 
 namespace velkar {
 
 namespace {
-
-const QString kViewerTitle = QStringLiteral("VELKAR ヘルプ");
 
 QPointer<HelpViewer>& Viewer() {
   static QPointer<HelpViewer> viewer;
@@ -52,15 +51,15 @@ QString FindHelpFile(const QString& name) {
 
 HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("HelpViewer"));
-  setWindowTitle(kViewerTitle);
-  setWindowIcon(QIcon(QStringLiteral(":/velkar/velkar-32.png")));
+  setWindowTitle(QString::fromUtf8(texts::kHelpCaption));
+  setWindowIcon(QIcon(QString::fromLatin1(texts::kIconPath)));
   // A help window left open does not keep the program alive.
   setAttribute(Qt::WA_QuitOnClose, false);
   resize(640, 560);
 
-  auto* contents = new QPushButton(QStringLiteral("目次"), this);
+  auto* contents = new QPushButton(QString::fromUtf8(texts::kContentsButton), this);
   contents->setObjectName(QStringLiteral("ContentsButton"));
-  auto* index = new QPushButton(QStringLiteral("索引"), this);
+  auto* index = new QPushButton(QString::fromUtf8(texts::kIndexButton), this);
   index->setObjectName(QStringLiteral("IndexButton"));
   browser_ = new QTextBrowser(this);
   browser_->setObjectName(QStringLiteral("HelpBrowser"));
@@ -100,7 +99,7 @@ void HelpViewer::ShowIndex(const QString& keyword) {
   if (keyword.isEmpty()) return;
   // Select the first index entry that starts with the keyword.
   QTextDocument* document = browser_->document();
-  QTextCursor index = document->find(QStringLiteral("索引"));
+  QTextCursor index = document->find(QString::fromUtf8(texts::kIndexButton));
   QTextCursor found = document->find(keyword, index.isNull() ? QTextCursor(document) : index);
   if (!found.isNull()) browser_->setTextCursor(found);
 }
@@ -110,9 +109,8 @@ namespace {
 void ReportMissing(const QString& name) {
   QMessageBox* box = MissingBox();
   if (box == nullptr) {
-    box = new QMessageBox(QMessageBox::Warning, kViewerTitle,
-                          QStringLiteral("ヘルプファイル「%1」が見つかりません。").arg(name),
-                          QMessageBox::Ok);
+    box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(texts::kHelpCaption),
+                          QString::fromUtf8(texts::kHelpMissing).arg(name), QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setAttribute(Qt::WA_QuitOnClose, false);
     box->setWindowModality(Qt::NonModal);

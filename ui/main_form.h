@@ -1,8 +1,17 @@
 // TVelkarMainForm: the program's one working window and the only store of its
-// settings. Its controls are built from the form description (main_form_layout.cpp);
-// its handlers live in the file of the concern that owns them: the run request
-// (run_request.cpp), the rules that tie the controls together (control_behaviour.cpp)
-// and start-up, hint, help and About (with the application's start-up code).
+// settings. Where it is defined, file by file:
+//   main_form_layout.cpp   the form description and the build from it
+//   main_form.cpp          construction, ConnectHandlers (the window's connections;
+//                          the Help menu's are still made by the start-up's
+//                          ConnectHelpMenu), the first showing, the default button,
+//                          keys, closing
+//   control_behaviour.cpp  the rules that tie the controls together, the browse
+//                          panels and File > Open, the key position, drops
+//   run_request.cpp        the execute button: one run of the engine
+//   command_line.cpp       start-up (FormCreate), the command line, the hint
+//   application.cpp        Help > Contents and Help > Search
+//   about_box.cpp          Help > About
+// The texts it shows are those of ui_texts.h.
 #pragma once
 
 #include <QMainWindow>
@@ -102,33 +111,35 @@ class TVelkarMainForm : public QMainWindow {
   // The direct child of the client area under `clientPoint`, or nullptr.
   QWidget* ChildWindowFromPoint(QPoint clientPoint) const;
 
-  // --- Closing ---
+  // --- Keys and closing (main_form.cpp) ---
   void FileExit(QObject* Sender);
   void CancelButtonClick(QObject* Sender);
   // Esc closes the window; it arrives here only while the window itself has the focus.
   void FormKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
 
-  // --- Start-up, hint, help and About: defined with the application's start-up
-  // code, which also connects HelpContentsItem, HelpSearchItem and HelpAboutItem ---
+  // --- Start-up and hint (command_line.cpp) ---
   void FormCreate(QObject* Sender);
   void ParseCommandLine();
   void ShowHint(QObject* Sender);
+
+  // --- Help (application.cpp) and About (about_box.cpp) ---
   void HelpContents(QObject* Sender);
   void HelpSearch(QObject* Sender);
   void HelpAbout(QObject* Sender);
 
  protected:
-  bool event(QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dragMoveEvent(QDragMoveEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
+  bool event(QEvent* event) override;                    // main_form.cpp
+  void showEvent(QShowEvent* event) override;            // main_form.cpp
+  void keyPressEvent(QKeyEvent* event) override;         // main_form.cpp
+  void dragEnterEvent(QDragEnterEvent* event) override;  // control_behaviour.cpp
+  void dragMoveEvent(QDragMoveEvent* event) override;    // control_behaviour.cpp
+  void dropEvent(QDropEvent* event) override;            // control_behaviour.cpp
 
  private:
   void BuildFromDescription();  // main_form_layout.cpp
-  void ConnectHandlers();       // control_behaviour.cpp
-  void FocusFirstTabStop();
+  // Hooks the controls and menu items to their handlers (main_form.cpp).
+  void ConnectHandlers();
+  void FocusFirstTabStop();  // main_form.cpp
 
   bool running_ = false;            // a run request is in progress
   bool shownOnce_ = false;          // centred on the first showing only

@@ -9,11 +9,11 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QTabWidget>
 #include <map>
 
 #include "ui/main_form.h"
+#include "ui/ui_texts.h"
 
 namespace velkar {
 
@@ -21,13 +21,8 @@ namespace {
 
 // --- The window ---
 constexpr const char* kFormName = "VelkarMainForm";
-constexpr const char* kFormCaption = "VELKAR";
 constexpr int kClientWidth = 426;
 constexpr int kClientHeight = 314;
-constexpr const char* kFontFace = "ＭＳ Ｐゴシック";
-constexpr int kFontPixels = 12;
-// The face Linux has in place of the Windows one.
-constexpr const char* kFontSubstitute = "IPAPGothic";
 // The system scroll-bar colour, SortMenu's background.
 constexpr QRgb kScrollBarColour = qRgb(200, 200, 200);
 
@@ -64,34 +59,34 @@ struct ControlSpec {
 // clang-format off
 const ControlSpec kControls[] = {
   // name                       kind               parent              L    T    W    H  tab     stop   state     caption
-  {"StatusLine",                Kind::StatusBar,   nullptr,            0, 291, 426,  23, kNoTab, false, 0,        "テキストソートユーティリティ"},
-  {"SortMenu",                  Kind::Frame,       nullptr,           16,   8, 169,  89, 1,      false, 0,        "ソート順指定"},
-  {"Sort_F_RadioButton",        Kind::Radio,       nullptr,           32,  32, 113,  17, 2,      true,  kChecked, "昇順ソート"},
-  {"Sort_R_RadioButton",        Kind::Radio,       nullptr,           32,  64, 121,  17, 3,      true,  0,        "降順ソート"},
+  {"StatusLine",                Kind::StatusBar,   nullptr,            0, 291, 426,  23, kNoTab, false, 0,        texts::kDescription},
+  {"SortMenu",                  Kind::Frame,       nullptr,           16,   8, 169,  89, 1,      false, 0,        texts::kSortOrder},
+  {"Sort_F_RadioButton",        Kind::Radio,       nullptr,           32,  32, 113,  17, 2,      true,  kChecked, texts::kAscending},
+  {"Sort_R_RadioButton",        Kind::Radio,       nullptr,           32,  64, 121,  17, 3,      true,  0,        texts::kDescending},
   {"PageControl1",              Kind::PageControl, nullptr,          208,   8, 201,  89, 4,      true,  0,        ""},
-  {"TabSheet1",                 Kind::Page,        "PageControl1",     0,   0,   0,   0, 0,      false, 0,        "ソートオプション"},
-  {"NotCaseSensitiveCheckBox",  Kind::CheckBox,    "TabSheet1",        8,   8, 145,  17, 0,      true,  0,        "英大文字小文字同一視"},
-  {"UniqCheckBox",              Kind::CheckBox,    "TabSheet1",        8,  32,  97,  17, 1,      true,  0,        "重複行削除"},
-  {"TabSheet2",                 Kind::Page,        "PageControl1",     0,   0,   0,   0, 1,      false, 0,        "ソートキー"},
-  {"SortPosEdit",               Kind::Edit,        "TabSheet2",       16,   8,  41,  20, 0,      true,  0,        "1"},
+  {"TabSheet1",                 Kind::Page,        "PageControl1",     0,   0,   0,   0, 0,      false, 0,        texts::kOptionsPage},
+  {"NotCaseSensitiveCheckBox",  Kind::CheckBox,    "TabSheet1",        8,   8, 145,  17, 0,      true,  0,        texts::kIgnoreCase},
+  {"UniqCheckBox",              Kind::CheckBox,    "TabSheet1",        8,  32,  97,  17, 1,      true,  0,        texts::kUnique},
+  {"TabSheet2",                 Kind::Page,        "PageControl1",     0,   0,   0,   0, 1,      false, 0,        texts::kKeyPage},
+  {"SortPosEdit",               Kind::Edit,        "TabSheet2",       16,   8,  41,  20, 0,      true,  0,        texts::kFirstPosition},
   {"UpDown1",                   Kind::UpDown,      "TabSheet2",       57,   8,  15,  20, 1,      false, 0,        ""},
   {"UpDown2",                   Kind::UpDown,      "TabSheet2",       72,   8,  16,  20, 2,      false, 0,        ""},
-  {"ColumCheckBox",             Kind::CheckBox,    "TabSheet2",       16,  40,  81,  17, 3,      true,  kChecked, "バイト（桁）"},
-  {"FieldCheckBox",             Kind::CheckBox,    "TabSheet2",      104,  40,  73,  17, 4,      true,  0,        "フィールド"},
-  {"StringCompCheckBox",        Kind::CheckBox,    "TabSheet2",       96,   0,  97,  17, 5,      true,  kChecked, "文字列"},
-  {"NumCompCheckBox",           Kind::CheckBox,    "TabSheet2",       96,  16,  97,  17, 6,      true,  0,        "数値"},
-  {"InputGroupBox",             Kind::GroupBox,    nullptr,           16, 104, 393,  73, 5,      true,  0,        "ソート対象"},
-  {"ClipBoardCheckBox1",        Kind::CheckBox,    "InputGroupBox",   16,  16,  97,  17, 0,      true,  kChecked, "クリップボード"},
-  {"FileOpenCheckBox",          Kind::CheckBox,    "InputGroupBox",  128,  16,  57,  17, 1,      true,  0,        "ファイル"},
-  {"FileOpenPanel",             Kind::Panel,       "InputGroupBox",  344,  40,  41,  17, 2,      true,  kHidden,  "参照"},
+  {"ColumCheckBox",             Kind::CheckBox,    "TabSheet2",       16,  40,  81,  17, 3,      true,  kChecked, texts::kByColumn},
+  {"FieldCheckBox",             Kind::CheckBox,    "TabSheet2",      104,  40,  73,  17, 4,      true,  0,        texts::kByField},
+  {"StringCompCheckBox",        Kind::CheckBox,    "TabSheet2",       96,   0,  97,  17, 5,      true,  kChecked, texts::kAsText},
+  {"NumCompCheckBox",           Kind::CheckBox,    "TabSheet2",       96,  16,  97,  17, 6,      true,  0,        texts::kAsNumber},
+  {"InputGroupBox",             Kind::GroupBox,    nullptr,           16, 104, 393,  73, 5,      true,  0,        texts::kInputGroup},
+  {"ClipBoardCheckBox1",        Kind::CheckBox,    "InputGroupBox",   16,  16,  97,  17, 0,      true,  kChecked, texts::kClipboard},
+  {"FileOpenCheckBox",          Kind::CheckBox,    "InputGroupBox",  128,  16,  57,  17, 1,      true,  0,        texts::kFile},
+  {"FileOpenPanel",             Kind::Panel,       "InputGroupBox",  344,  40,  41,  17, 2,      true,  kHidden,  texts::kBrowse},
   {"FileOpenEdit",              Kind::Edit,        "InputGroupBox",   16,  40, 321,  20, 3,      true,  kHidden,  ""},
-  {"OutputGroupBox",            Kind::GroupBox,    nullptr,           16, 184, 393,  73, 6,      true,  0,        "ソート結果の保存先"},
-  {"ClipBoardCheckBox2",        Kind::CheckBox,    "OutputGroupBox",  16,  16,  97,  17, 0,      true,  kChecked, "クリップボード"},
-  {"FileSaveCheckBox",          Kind::CheckBox,    "OutputGroupBox", 128,  16,  57,  17, 1,      true,  0,        "ファイル"},
-  {"FileSavePanel",             Kind::Panel,       "OutputGroupBox", 344,  40,  41,  17, 2,      true,  kHidden,  "参照"},
+  {"OutputGroupBox",            Kind::GroupBox,    nullptr,           16, 184, 393,  73, 6,      true,  0,        texts::kOutputGroup},
+  {"ClipBoardCheckBox2",        Kind::CheckBox,    "OutputGroupBox",  16,  16,  97,  17, 0,      true,  kChecked, texts::kClipboard},
+  {"FileSaveCheckBox",          Kind::CheckBox,    "OutputGroupBox", 128,  16,  57,  17, 1,      true,  0,        texts::kFile},
+  {"FileSavePanel",             Kind::Panel,       "OutputGroupBox", 344,  40,  41,  17, 2,      true,  kHidden,  texts::kBrowse},
   {"FileSaveEdit",              Kind::Edit,        "OutputGroupBox",  16,  40, 321,  20, 3,      true,  kHidden,  ""},
-  {"OKButton",                  Kind::Button,      nullptr,          112, 264,  75,  25, 7,      true,  0,        "実行"},
-  {"CancelButton",              Kind::Button,      nullptr,          232, 264,  75,  25, 8,      true,  0,        "閉じる"},
+  {"OKButton",                  Kind::Button,      nullptr,          112, 264,  75,  25, 7,      true,  0,        texts::kExecute},
+  {"CancelButton",              Kind::Button,      nullptr,          232, 264,  75,  25, 8,      true,  0,        texts::kClose},
 };
 
 // Edits: the number of bytes the user may type, 0 for no limit.
@@ -132,15 +127,15 @@ struct MenuSpec {
 };
 
 const MenuSpec kMenu[] = {
-    {"FileMenu", MenuKind::Menu, "&File"},
-    {"FileOpenItem", MenuKind::Item, "&Open"},
+    {"FileMenu", MenuKind::Menu, texts::kFileMenu},
+    {"FileOpenItem", MenuKind::Item, texts::kOpenItem},
     {"N1", MenuKind::Separator, "-"},
-    {"FileExitItem", MenuKind::Item, "e&Xit"},
-    {"HelpMenu", MenuKind::Menu, "&Help"},
-    {"HelpContentsItem", MenuKind::Item, "&Contents"},
-    {"HelpSearchItem", MenuKind::Item, "&Search"},
+    {"FileExitItem", MenuKind::Item, texts::kExitItem},
+    {"HelpMenu", MenuKind::Menu, texts::kHelpMenu},
+    {"HelpContentsItem", MenuKind::Item, texts::kContentsItem},
+    {"HelpSearchItem", MenuKind::Item, texts::kSearchItem},
     {"N3", MenuKind::Separator, "-"},
-    {"HelpAboutItem", MenuKind::Item, "&About"},
+    {"HelpAboutItem", MenuKind::Item, texts::kAboutItem},
 };
 
 struct DialogSpec {
@@ -150,10 +145,8 @@ struct DialogSpec {
 };
 
 const DialogSpec kDialogs[] = {
-    {&TVelkarMainForm::OpenDialog, false,
-     "テキストファイル(*.TXT,*.CSV)|*.TXT;*.CSV|すべてのファイル(*.*)|*.*"},
-    {&TVelkarMainForm::SaveDialog, true,
-     "テキストファイル(*.TXT, *.CSV)|*.TXT;*.CSV|すべてのファイル(*.*)|*.*"},
+    {&TVelkarMainForm::OpenDialog, false, texts::kOpenFilter},
+    {&TVelkarMainForm::SaveDialog, true, texts::kSaveFilter},
 };
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
@@ -222,26 +215,17 @@ void Bind(std::map<QString, QWidget*>& made, const char* name, T*& member) {
 
 }  // namespace
 
-TVelkarMainForm::TVelkarMainForm(QWidget* parent) : QMainWindow(parent) {
-  BuildFromDescription();
-  ConnectHandlers();
-  // A target for files dropped from outside from the start.
-  setAcceptDrops(true);
-}
-
-TVelkarMainForm::~TVelkarMainForm() = default;
-
 void TVelkarMainForm::BuildFromDescription() {
   static const bool substituted = [] {
-    QFont::insertSubstitution(Text(kFontFace), Text(kFontSubstitute));
+    QFont::insertSubstitution(Text(texts::kFontFace), Text(texts::kFontSubstitute));
     return true;
   }();
   (void)substituted;
 
   setObjectName(Text(kFormName));
-  setWindowTitle(Text(kFormCaption));
-  QFont font(Text(kFontFace));
-  font.setPixelSize(kFontPixels);
+  setWindowTitle(Text(texts::kProgramCaption));
+  QFont font(Text(texts::kFontFace));
+  font.setPixelSize(texts::kFontPixels);
   font.setWeight(QFont::Normal);
   setFont(font);
 
@@ -388,35 +372,6 @@ void TVelkarMainForm::BuildFromDescription() {
 
   // Fixed single border: the window keeps the size of its client area and menu.
   layout()->setSizeConstraint(QLayout::SetFixedSize);
-}
-
-void TVelkarMainForm::showEvent(QShowEvent* event) {
-  if (!shownOnce_) {
-    shownOnce_ = true;
-    adjustSize();
-    if (QScreen* screen = this->screen()) {
-      QRect frame = frameGeometry();
-      frame.moveCenter(screen->availableGeometry().center());
-      move(frame.topLeft());
-    }
-    FocusFirstTabStop();
-  }
-  QMainWindow::showEvent(event);
-}
-
-// The first tab stop in tab order that can take the focus now (controls on a page
-// behind count as hidden); of the radio buttons only the checked one is a tab stop.
-void TVelkarMainForm::FocusFirstTabStop() {
-  for (QWidget* widget : tabChain_) {
-    if (!widget->isVisibleTo(this) || !widget->isEnabled()) continue;
-    if (auto* radio = qobject_cast<QRadioButton*>(widget);
-        radio != nullptr && !radio->isChecked()) {
-      continue;
-    }
-    // Given as on activation, so that a browse panel opens nothing.
-    widget->setFocus(Qt::ActiveWindowFocusReason);
-    return;
-  }
 }
 
 }  // namespace velkar

@@ -7,19 +7,11 @@
 #include "engine/engine.h"
 #include "platform/byte_text.h"
 #include "platform/platform.h"
-#include "platform/platform_qt.h"
+#include "platform/window_handle.h"
 #include "ui/main_form.h"
+#include "ui/ui_texts.h"
 
 namespace velkar {
-
-namespace {
-
-constexpr const char* kNoInputName = "読み込み先ファイルが未指定です";
-constexpr const char* kNoOutputName = "書き出し先ファイルが未指定です";
-constexpr const char* kRequestCaption = "VELKAR-ERROR";
-constexpr const char* kRunning = "ソート実行中！";
-
-}  // namespace
 
 void TVelkarMainForm::OKButtonClick(QObject*) {
   if (running_) return;
@@ -52,7 +44,8 @@ void TVelkarMainForm::ExecuteSort() {
   if (inputFromFile) {
     inputName = TextToBytes(FileOpenEdit->text());
     if (inputName.empty()) {
-      CurrentPlatform()->ShowMessageBox(ApplicationWindow(), kNoInputName, kRequestCaption, kBoxOk);
+      CurrentPlatform()->ShowMessageBox(ApplicationWindow(), texts::kNoInputName,
+                                        texts::kRequestCaption, kBoxOk);
       return;
     }
   }
@@ -61,8 +54,8 @@ void TVelkarMainForm::ExecuteSort() {
   if (outputToFile) {
     outputName = TextToBytes(FileSaveEdit->text());
     if (outputName.empty()) {
-      CurrentPlatform()->ShowMessageBox(ApplicationWindow(), kNoOutputName, kRequestCaption,
-                                        kBoxOk);
+      CurrentPlatform()->ShowMessageBox(ApplicationWindow(), texts::kNoOutputName,
+                                        texts::kRequestCaption, kBoxOk);
       return;
     }
   }
@@ -75,7 +68,7 @@ void TVelkarMainForm::ExecuteSort() {
   std::int32_t keyMode = ColumCheckBox->isChecked() ? kKeyColumn : kKeyField;
   if (NumCompCheckBox->isChecked()) keyMode += kKeyNumber;
 
-  StatusLine->SetSimpleText(QString::fromUtf8(kRunning));
+  StatusLine->SetSimpleText(QString::fromUtf8(texts::kRunning));
   StatusLine->repaint();  // the run holds the event loop; show the text now
   CurrentPlatform()->SetWaitCursor(true);
   RunSort(ApplicationWindow(), sortMode, inputFromFile ? inputName.c_str() : nullptr,

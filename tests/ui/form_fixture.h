@@ -2,6 +2,8 @@
 // and active, and small helpers for the fake's log and for typing text with keys.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "platform/platform_fake.h"
+#include "tests/ui/qt_print.h"
 #include "ui/main_form.h"
 
 namespace velkar::test {
@@ -26,7 +29,7 @@ struct FormFixture {
     if (show) {
       form->show();
       form->activateWindow();
-      QVERIFY(QTest::qWaitForWindowActive(form.get()));
+      EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
     }
   }
 

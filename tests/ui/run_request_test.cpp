@@ -1,0 +1,233 @@
+// The run request from the window, with the real engine on temporary files and the
+// fake clipboard: the arguments the controls turn into (seen in what the engine
+// produced), the two missing-name messages, the status text and both cursors during
+// the run, their restoration, and no second run while one is in progress.
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "engine/engine.h"
+#include "form_fixture.h"
+#include "platform/byte_text.h"
+
+using namespace velkar;
+using velkar::test::FormFixture;
+
+namespace {
+
+const std::string kNoInput = "読み込み先ファイルが未指定です";
+const std::string kNoOutput = "書き出し先ファイルが未指定です";
+
+void Write(const QString& path, const std::string& bytes) {
+  std::ofstream(path.toStdString(), std::ios::binary) << bytes;
+}
+
+std::string Read(const QString& path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace
+
+class RunRequestTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fixture_ = std::make_unique<FormFixture>();
+    ASSERT_TRUE(dir_.isValid());
+    input_ = dir_.filePath("in.txt");
+    output_ = dir_.filePath("out.txt");
+    QuietFinish = 0;
+  }
+  void TearDown() override {
+    fixture_.reset();
+    QuietFinish = 0;
+  }
+
+  TVelkarMainForm* form() { return fixture_->form.get(); }
+  FakePlatform& fake() { return *fixture_->fake; }
+  std::unique_ptr<FormFixture> fixture_;
+  QTemporaryDir dir_;
+  QString input_;
+  QString output_;
+};
+
+TEST_F(RunRequestTest, MissingInputName) {
+  form()->FileOpenCheckBox->setChecked(true);
+  form()->FileSaveCheckBox->setChecked(true);  // also empty: not examined
+  RunResult = 99;
+  form()->OKButton->click();
+  ASSERT_EQ(fixture_->Texts(), std::vector<std::string>{kNoInput});
+  const FakePlatform::Box& box = fake().boxes[0];
+  ASSERT_EQ(box.caption, std::string("VELKAR-ERROR"));
+  ASSERT_EQ(box.style, unsigned{kBoxOk});
+  ASSERT_EQ(box.owner, static_cast<WindowHandle>(qApp));
+  ASSERT_EQ(RunResult, 99);  // the engine was not called
+  ASSERT_TRUE(fake().waitCursorLog.empty());
+  ASSERT_EQ(form()->StatusLine->SimpleText(), QString::fromUtf8("テキストソートユーティリティ"));
+  ASSERT_EQ(form()->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(RunRequestTest, MissingOutputName) {
+  Write(input_, "b\na\n");
+  form()->FileOpenCheckBox->setChecked(true);
+  form()->FileOpenEdit->setText(input_);
+  form()->FileSaveCheckBox->setChecked(true);
+  RunResult = 99;
+  form()->OKButton->click();
+  ASSERT_EQ(fixture_->Texts(), std::vector<std::string>{kNoOutput});
+  ASSERT_EQ(fake().boxes[0].caption, std::string("VELKAR-ERROR"));
+  ASSERT_EQ(RunResult, 99);
+}
+
+// The settings as the engine receives them, shown by what it makes of one input.
+// setup: r descending, - neither radio button checked, i ignore case, u unique,
+// f by field, n numeric.
+struct SettingsRow {
+  const char* description;
+  const char* setup;
+  const char* position;
+  const char* in;
+  const char* out;
+};
+
+void PrintTo(const SettingsRow& row, std::ostream* out) { *out << row.description; }
+
+const SettingsRow kSettings[] = {
+    {"initial: ascending, whole line", "", "1", "b\nB\na\n", "B\r\na\r\nb\r\n"},
+    {"descending", "r", "1", "a\nc\nb\n", "c\r\nb\r\na\r\n"},
+    {"neither radio checked: descending", "-", "1", "a\nc\nb\n", "c\r\nb\r\na\r\n"},
+    {"ignore case, unique", "iu", "1", "b\nA\na\nB\n", "A\r\nb\r\n"},
+    {"column 2", "", "2", "xb\nya\n", "ya\r\nxb\r\n"},
+    {"column 2, text 12 gives 11", "", "12", "0123456789ab\n0123456789aa\n",
+     "0123456789aa\r\n0123456789ab\r\n"},
+    {"field 2", "f", "2", "1,b\n2,a\n", "2,a\r\n1,b\r\n"},
+    {"field 2 numeric", "fn", "2", "x,10\ny,9\n", "y,9\r\nx,10\r\n"},
+    {"column numeric", "n", "1", "10\n9\n", "9\r\n10\r\n"},
+    {"empty position counts as 1", "", "", "xb\nya\n", "xb\r\nya\r\n"},
+    {"no number counts as 1", "", "x", "xb\nya\n", "xb\r\nya\r\n"},
+};
+
+class SettingsBecomeArguments : public RunRequestTest,
+                                public ::testing::WithParamInterface<SettingsRow> {};
+
+TEST_P(SettingsBecomeArguments, AsTheEngineSeesThem) {
+  const SettingsRow& row = GetParam();
+  const QString setup = QString::fromLatin1(row.setup);
+  const QString position = QString::fromLatin1(row.position);
+  Write(input_, row.in);
+  form()->FileOpenCheckBox->setChecked(true);
+  form()->FileOpenEdit->setText(input_);
+  form()->FileSaveCheckBox->setChecked(true);
+  form()->FileSaveEdit->setText(output_);
+  form()->SortPosEdit->setText(position);
+  if (setup.contains('r')) form()->Sort_R_RadioButton->setChecked(true);
+  if (setup == "-") {
+    form()->Sort_F_RadioButton->setAutoExclusive(false);
+    form()->Sort_F_RadioButton->setChecked(false);
+    form()->Sort_F_RadioButton->setAutoExclusive(true);
+  }
+  if (setup.contains('i')) form()->NotCaseSensitiveCheckBox->setChecked(true);
+  if (setup.contains('u')) form()->UniqCheckBox->setChecked(true);
+  if (setup.contains('f')) form()->FieldCheckBox->setChecked(true);
+  if (setup.contains('n')) form()->NumCompCheckBox->setChecked(true);
+  form()->OKButton->click();
+  ASSERT_EQ(fixture_->Texts(), std::vector<std::string>{"Finish!"});
+  ASSERT_EQ(RunResult, 0);
+  ASSERT_EQ(Read(output_), std::string(row.out));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SettingsBecomeArguments, ::testing::ValuesIn(kSettings),
+                         velkar::test::RowTestName<SettingsRow>);
+
+// During the run: the status text, the wait cursor over the application and the
+// window's own; afterwards the previous text and the default cursors.
+TEST_F(RunRequestTest, StatusAndCursorsDuringTheRun) {
+  fake().clipboardText = "b\na\n";
+  form()->StatusLine->SetSimpleText("hint text");
+  bool checked = false;
+  fake().onBox = [&](const FakePlatform::Box& box) {
+    ASSERT_EQ(box.text, std::string("Finish!"));
+    ASSERT_EQ(form()->StatusLine->SimpleText(), QString::fromUtf8("ソート実行中！"));
+    ASSERT_TRUE(fake().waitCursor);
+    ASSERT_EQ(form()->cursor().shape(), Qt::WaitCursor);
+    checked = true;
+  };
+  form()->OKButton->click();
+  ASSERT_TRUE(checked);
+  ASSERT_EQ(fake().clipboardText, std::optional<std::string>("a\nb\n"));
+  ASSERT_EQ(form()->StatusLine->SimpleText(), QString("hint text"));
+  ASSERT_EQ(fake().waitCursorLog, (std::vector<bool>{true, false}));
+  ASSERT_EQ(form()->cursor().shape(), Qt::ArrowCursor);
+}
+
+// Straight through ExecuteSort (the automatic run): only the application's cursor.
+TEST_F(RunRequestTest, ExecuteSortLeavesTheWindowCursor) {
+  fake().clipboardText = "b\na\n";
+  bool checked = false;
+  fake().onBox = [&](const FakePlatform::Box&) {
+    ASSERT_TRUE(fake().waitCursor);
+    ASSERT_EQ(form()->cursor().shape(), Qt::ArrowCursor);
+    checked = true;
+  };
+  form()->ExecuteSort();
+  ASSERT_TRUE(checked);
+  ASSERT_EQ(fake().clipboardText, std::optional<std::string>("a\nb\n"));
+}
+
+TEST_F(RunRequestTest, FailedRunRestoresTheWindow) {
+  form()->FileOpenCheckBox->setChecked(true);
+  form()->FileOpenEdit->setText(dir_.filePath("missing.txt"));
+  form()->OKButton->click();
+  ASSERT_EQ(fake().boxes.size(), std::size_t{1});
+  ASSERT_EQ(fake().boxes[0].caption, std::string("VELKAR-ERROR"));
+  ASSERT_EQ(fake().boxes[0].style, unsigned{kBoxIconError});
+  ASSERT_EQ(RunResult, -1);
+  ASSERT_EQ(form()->StatusLine->SimpleText(), QString::fromUtf8("テキストソートユーティリティ"));
+  ASSERT_EQ(fake().waitCursorLog, (std::vector<bool>{true, false}));
+  ASSERT_EQ(form()->cursor().shape(), Qt::ArrowCursor);
+}
+
+// While one of the engine's boxes is open, neither the button nor a direct
+// request starts another run.
+TEST_F(RunRequestTest, NoSecondRunWhileOneIsInProgress) {
+  fake().clipboardText = "b\na\n";
+  int nested = 0;
+  fake().onBox = [&](const FakePlatform::Box&) {
+    if (nested++ > 0) return;
+    ASSERT_TRUE(form()->RunInProgress());
+    form()->OKButton->click();
+    form()->ExecuteSort();
+    QTest::keyClick(form()->SortPosEdit, Qt::Key_Return);
+  };
+  form()->OKButton->click();
+  ASSERT_EQ(fixture_->Texts(), std::vector<std::string>{"Finish!"});
+  ASSERT_EQ(fake().waitCursorLog, (std::vector<bool>{true, false}));
+  ASSERT_FALSE(form()->RunInProgress());
+  // And the next request runs again.
+  form()->OKButton->click();
+  ASSERT_EQ(fake().boxes.size(), std::size_t{2});
+}
+
+// A side on the clipboard ignores its edit; names go through exactly as typed,
+// blanks and bytes that are not UTF-8 included.
+TEST_F(RunRequestTest, NamesAsTheEditsHoldThem) {
+  fake().clipboardText = "b\na\n";
+  form()->FileOpenEdit->setText("/nonexistent/ignored");
+  form()->FileSaveEdit->setText("/nonexistent/ignored");
+  form()->OKButton->click();
+  ASSERT_EQ(fixture_->Texts(), std::vector<std::string>{"Finish!"});
+
+  const std::string odd = TextToBytes(dir_.path()) + "/ \x82\xa0 in.txt ";
+  std::ofstream(odd, std::ios::binary) << "y\nx\n";
+  form()->FileOpenCheckBox->setChecked(true);
+  form()->FileOpenEdit->setText(BytesToText(odd));
+  form()->OKButton->click();
+  ASSERT_EQ(fixture_->Texts(), (std::vector<std::string>{"Finish!", "Finish!"}));
+  ASSERT_EQ(fake().clipboardText, std::optional<std::string>("x\ny\n"));
+  std::remove(odd.c_str());  // a name QTemporaryDir cannot spell
+}
