@@ -2,24 +2,36 @@
 // run, the checks for missing file names, the status text and the cursors.
 #include <QCheckBox>
 #include <QRadioButton>
-#include <limits>
 
 #include "engine/engine.h"
 #include "platform/byte_text.h"
 #include "platform/platform.h"
 #include "platform/platform_qt.h"
+#include "ui/command_line.h"
 #include "ui/main_form.h"
 
 namespace velkar {
 
 namespace {
 
-constexpr const char* kNoInputName = "読み込み先ファイルが未指定です";
-constexpr const char* kNoOutputName = "書き出し先ファイルが未指定です";
-constexpr const char* kRequestCaption = "VELKAR-ERROR";
 constexpr const char* kRunning = "ソート実行中！";
 
 }  // namespace
+
+RunSettings TVelkarMainForm::Settings() const {
+  RunSettings s;
+  s.descending = !Sort_F_RadioButton->isChecked();
+  s.ignoreCase = NotCaseSensitiveCheckBox->isChecked();
+  s.unique = UniqCheckBox->isChecked();
+  if (!ClipBoardCheckBox1->isChecked()) s.inputName = TextToBytes(FileOpenEdit->text());
+  if (!ClipBoardCheckBox2->isChecked()) s.outputName = TextToBytes(FileSaveEdit->text());
+  s.positionText = TextToBytes(SortPosEdit->text());
+  s.numberKey = NumCompCheckBox->isChecked();
+  s.fieldKey = !ColumCheckBox->isChecked();
+  s.autoRun = AutoRun != 0;
+  s.quietFinish = QuietFinish != 0;
+  return s;
+}
 
 void TVelkarMainForm::OKButtonClick(QObject*) {
   if (running_) return;
@@ -42,44 +54,23 @@ void TVelkarMainForm::ExecuteSort() {
 
   const QString statusText = StatusLine->SimpleText();
 
-  std::int32_t sortMode = 0;
-  if (!Sort_F_RadioButton->isChecked()) sortMode |= kSortDescending;
-  if (NotCaseSensitiveCheckBox->isChecked()) sortMode |= kSortIgnoreCase;
-  if (UniqCheckBox->isChecked()) sortMode |= kSortUnique;
-
-  std::string inputName;
-  const bool inputFromFile = !ClipBoardCheckBox1->isChecked();
-  if (inputFromFile) {
-    inputName = TextToBytes(FileOpenEdit->text());
-    if (inputName.empty()) {
-      CurrentPlatform()->ShowMessageBox(ApplicationWindow(), kNoInputName, kRequestCaption, kBoxOk);
-      return;
-    }
+  const RunSettings settings = Settings();
+  if (settings.inputName && settings.inputName->empty()) {
+    CurrentPlatform()->ShowMessageBox(ApplicationWindow(), kNoInputName, kRequestCaption, kBoxOk);
+    return;
   }
-  std::string outputName;
-  const bool outputToFile = !ClipBoardCheckBox2->isChecked();
-  if (outputToFile) {
-    outputName = TextToBytes(FileSaveEdit->text());
-    if (outputName.empty()) {
-      CurrentPlatform()->ShowMessageBox(ApplicationWindow(), kNoOutputName, kRequestCaption,
-                                        kBoxOk);
-      return;
-    }
+  if (settings.outputName && settings.outputName->empty()) {
+    CurrentPlatform()->ShowMessageBox(ApplicationWindow(), kNoOutputName, kRequestCaption, kBoxOk);
+    return;
   }
-
-  // One-based in the edit; a text that is no integer counts as 1.
-  const long long position = ParseDecimal(SortPosEdit->text(), 1);
-  const auto sortPos = static_cast<std::int32_t>(
-      std::max<long long>(position - 1, std::numeric_limits<std::int32_t>::min()));
-
-  std::int32_t keyMode = ColumCheckBox->isChecked() ? kKeyColumn : kKeyField;
-  if (NumCompCheckBox->isChecked()) keyMode += kKeyNumber;
 
   StatusLine->SetSimpleText(QString::fromUtf8(kRunning));
   StatusLine->repaint();  // the run holds the event loop; show the text now
   CurrentPlatform()->SetWaitCursor(true);
-  RunSort(ApplicationWindow(), sortMode, inputFromFile ? inputName.c_str() : nullptr,
-          outputToFile ? outputName.c_str() : nullptr, sortPos, keyMode);
+  RunSort(ApplicationWindow(), settings.SortMode(),
+          settings.inputName ? settings.inputName->c_str() : nullptr,
+          settings.outputName ? settings.outputName->c_str() : nullptr, settings.SortPos(),
+          settings.KeyMode());
   CurrentPlatform()->SetWaitCursor(false);
   StatusLine->SetSimpleText(statusText);
 }
