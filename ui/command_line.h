@@ -12,8 +12,7 @@ namespace velkar {
 // Set by "-a" and "-a+", cleared by FormCreate, read once by FormCreate.
 extern unsigned char AutoRun;
 
-// Whether FormCreate asked the application to quit after a successful automatic
-// run; the console start-up reads it instead of running an event loop.
+// Whether FormCreate asked the application to quit after a successful automatic run.
 extern bool QuitRequested;
 
 // The application's current hint text (Qt's status tip), which ShowHint shows.

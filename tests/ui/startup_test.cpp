@@ -1,6 +1,6 @@
 // The application's start-up, loop and end: the order of the start-up steps, the
 // quit after a successful automatic run, the four ways to close, the hint handler,
-// the help commands and the console mode's exit statuses.
+// the help commands, and the console mode's run from the plain settings.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -17,6 +17,8 @@
 #include "engine/engine.h"
 #include "platform/platform_fake.h"
 #include "tests/ui/app_state_fixture.h"
+#include "cli/console_run.h"
+#include "cli/run_settings.h"
 #include "ui/about_box.h"
 #include "ui/application.h"
 #include "ui/command_line.h"
@@ -56,7 +58,7 @@ class StartupTest : public AppStateTest {
         QTimer::singleShot(0, VelkarMainForm, [] { VelkarMainForm->close(); });
       }
     });
-    return RunApplication(RunMode::kDesktop);
+    return RunApplication();
   }
 };
 
@@ -156,31 +158,33 @@ TEST_F(StartupTest, HintHandlerShowsTheHintOnlyWhenItChanges) {
   EXPECT_EQ(form.StatusLine->SimpleText(), QString());
 }
 
-TEST_F(StartupTest, ConsoleModeShowsNoWindowAndReportsTheOutcome) {
+// Console mode runs from the plain settings, with no window at all.
+TEST_F(StartupTest, ConsoleModeMakesNoWindowAndReportsTheOutcome) {
   struct Row {
     std::vector<std::string> words;
     int status;
+    std::string clipboardAfter;
   };
   const Row rows[] = {
-      {{"velkar", "-a+"}, 0},
-      {{"velkar", "-a", "-f", "no-such-file.txt"}, 1},
-      {{"velkar"}, 2},
-      {{"velkar", "-r", "-o", "out.txt"}, 2},
+      {{"velkar", "-a+"}, 0, "a\nb\n"},
+      {{"velkar", "-a+", "-r"}, 0, "b\na\n"},
+      {{"velkar", "-a", "-f", "no-such-file.txt"}, 1, "b\na\n"},
+      {{"velkar"}, 2, "b\na\n"},
+      {{"velkar", "-r", "-o", "out.txt"}, 2, "b\na\n"},
   };
   for (const Row& row : rows) {
     fake_->clipboardText = "b\na\n";
-    SetCommandLineWords(row.words);
-    bool windowShown = false;
-    fake_->onBox = [&](const FakePlatform::Box&) {
-      windowShown = windowShown || (VelkarMainForm != nullptr && VelkarMainForm->isVisible());
-    };
+    fake_->boxes.clear();
     testing::internal::CaptureStderr();
-    const int status = RunApplication(RunMode::kConsole);
+    const int status = RunConsole(SettingsFromWords(row.words));
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(status, row.status) << row.words.size();
-    EXPECT_FALSE(windowShown);
+    EXPECT_EQ(VelkarMainForm, nullptr);
+    EXPECT_EQ(fake_->clipboardText, row.clipboardAfter) << row.words.size();
     EXPECT_EQ(err.find(kConsoleUsage) != std::string::npos, row.status == 2);
-    QCoreApplication::processEvents();
+    // "-a" shows "Finish!" (as a line in the program), "-a+" shows nothing.
+    const bool finish = !fake_->boxes.empty() && fake_->boxes.back().text == "Finish!";
+    EXPECT_EQ(finish, row.status == 0 && row.words[1] == "-a") << row.words.size();
   }
 }
 

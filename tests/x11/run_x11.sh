@@ -62,8 +62,9 @@ expect_clipboard() {
   fi
 }
 
-# Runs velkar with a time limit, so that a hang is a failure, not a stuck test.
-velkar() { timeout 30 "$program" "$@"; }
+# Runs velkar with a time limit, so that a hang is a failure, not a stuck test;
+# standard input /dev/null, as from a menu entry (a pipe would make it a filter).
+velkar() { timeout 30 "$program" "$@" < /dev/null; }
 
 # Waits for a window whose name matches $1 and prints its id.
 wait_window() { timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
