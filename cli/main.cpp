@@ -21,6 +21,9 @@
 #ifndef VELKAR_DESKTOP_MODULE
 #define VELKAR_DESKTOP_MODULE "/usr/lib/velkar/velkar-desktop.so"
 #endif
+#ifndef VELKAR_DESKTOP_MODULE_RELATIVE
+#define VELKAR_DESKTOP_MODULE_RELATIVE "../lib/velkar/velkar-desktop.so"
+#endif
 
 namespace {
 
@@ -36,25 +39,48 @@ std::string ProgramFolder() {
   return path.substr(0, path.rfind('/') + 1);
 }
 
-// Loads the desktop part (beside the program in the build tree, else where it
-// is installed) and hands the start over to it.
-int RunDesktop(int argc, char** argv) {
-  const std::string beside = ProgramFolder() + kModuleName;
-  void* module = nullptr;
-  if (!beside.empty() && ::access(beside.c_str(), F_OK) == 0) {
-    module = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-  } else {
-    module = ::dlopen(VELKAR_DESKTOP_MODULE, RTLD_NOW | RTLD_LOCAL);
+// The places of the desktop part, in order: beside the program (the build tree),
+// the installed library folder relative to the program (a package installed under
+// any prefix), and the library folder the build was configured for.
+std::vector<std::string> ModulePlaces() {
+  const std::string folder = ProgramFolder();
+  std::vector<std::string> places;
+  if (!folder.empty()) {
+    places.push_back(folder + kModuleName);
+    places.push_back(folder + VELKAR_DESKTOP_MODULE_RELATIVE);
   }
+  places.emplace_back(VELKAR_DESKTOP_MODULE);
+  return places;
+}
+
+// Loads the desktop part from the first place that has it and hands the start
+// over to it.
+int RunDesktop(int argc, char** argv) {
+  std::vector<std::string> places = ModulePlaces();
+  std::string chosen = places.back();
+  for (const std::string& place : places) {
+    if (::access(place.c_str(), F_OK) == 0) {
+      chosen = place;
+      break;
+    }
+  }
+  void* module = ::dlopen(chosen.c_str(), RTLD_NOW | RTLD_LOCAL);
   using Entry = int (*)(int, char**);
   Entry entry = module != nullptr ? reinterpret_cast<Entry>(::dlsym(module, kModuleEntry)) : nullptr;
   if (entry == nullptr) {
     const char* why = ::dlerror();
     std::fprintf(stderr, "velkar: cannot load the desktop part: %s\n",
-                 why != nullptr ? why : kModuleName);
+                 why != nullptr ? why : chosen.c_str());
     return 1;
   }
   return entry(argc, argv);
+}
+
+// "--help" or "--version" alone: the text on standard output, 0 unless it
+// cannot be written.
+int PrintText(const char* text) {
+  const bool written = std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0;
+  return written ? 0 : 1;
 }
 
 int RunOnConsole(const velkar::RunSettings& settings) {
@@ -76,10 +102,22 @@ int main(int argc, char* argv[]) {
   if (server != nullptr && server[0] != '\0') return RunDesktop(argc, argv);
 
   const std::vector<std::string> words = velkar::WordsFromArgv(argc, argv);
+  if (words.size() == 2 && words[1] == "--help") return PrintText(velkar::kHelpText);
+  if (words.size() == 2 && words[1] == "--version") return PrintText(velkar::kVersionText);
 
   const velkar::RunSettings settings = velkar::SettingsFromWords(words);
   const velkar::StartEnvironment env = velkar::CurrentStartEnvironment();
-  const velkar::StartPlan plan = velkar::PlanStart(env, settings.autoRun);
+  velkar::StartPlan plan = velkar::PlanStart(env, settings.autoRun);
+  if (!plan.console && !velkar::DisplayAnswers(plan, env)) {
+    const std::string name = velkar::DisplayName(plan, env);
+    if (!settings.autoRun) {
+      std::fprintf(stderr, "velkar: cannot open display %s\n", name.c_str());
+      return 1;
+    }
+    std::fprintf(stderr, "velkar: cannot open display %s; running in console mode\n",
+                 name.c_str());
+    plan.console = true;
+  }
   if (plan.console) return RunOnConsole(settings);
   if (!plan.qtPlatform.empty()) ::setenv("QT_QPA_PLATFORM", plan.qtPlatform.c_str(), 1);
   return RunDesktop(argc, argv);

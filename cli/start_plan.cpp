@@ -91,11 +91,11 @@ StartEnvironment CurrentStartEnvironment() {
   return env;
 }
 
-StartPlan PlanStart(const StartEnvironment& env, bool) {
+StartPlan PlanStart(const StartEnvironment& env, bool autoRun) {
   StartPlan plan;
   // "name:options" names the platform "name".
   const std::string platform = env.qtPlatform.substr(0, env.qtPlatform.find(':'));
-  if (platform == "offscreen" || platform == "minimal") {
+  if (platform == "offscreen" || platform == "minimal" || (autoRun && env.stdinIsData)) {
     plan.console = true;
     return plan;
   }

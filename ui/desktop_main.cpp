@@ -33,6 +33,8 @@ void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const Q
     std::fflush(stderr);
     std::_Exit(1);
   }
+  // Said on every start outside a login session when no folder could be made.
+  if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
   if (qtDefaultHandler != nullptr) {
     qtDefaultHandler(type, context, message);
   } else {

@@ -3,6 +3,10 @@
 // the help commands, and the console mode's run from the plain settings.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -11,6 +15,7 @@
 #include <QStatusTipEvent>
 #include <QTest>
 #include <QTimer>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -19,6 +24,7 @@
 #include "tests/ui/app_state_fixture.h"
 #include "cli/console_run.h"
 #include "cli/run_settings.h"
+#include "cli/start_plan.h"
 #include "ui/about_box.h"
 #include "ui/application.h"
 #include "ui/command_line.h"
@@ -186,6 +192,76 @@ TEST_F(StartupTest, ConsoleModeMakesNoWindowAndReportsTheOutcome) {
     const bool finish = !fake_->boxes.empty() && fake_->boxes.back().text == "Finish!";
     EXPECT_EQ(finish, row.status == 0 && row.words[1] == "-a") << row.words.size();
   }
+}
+
+// Console or desktop, chosen before Qt is loaded; which platform and display.
+TEST(PlanStart, ChoosesTheConsoleForNoDisplayAndForAFilterFedOnStandardInput) {
+  struct Row {
+    const char* label;
+    StartEnvironment env;
+    bool autoRun;
+    StartPlan want;
+  };
+  auto env = [](const char* qt, const char* x, const char* wayland, bool data) {
+    StartEnvironment e;
+    e.qtPlatform = qt;
+    e.display = x;
+    e.waylandDisplay = wayland;
+    e.stdinIsData = data;
+    return e;
+  };
+  const StartPlan console{true, "", DisplayKind::kOther};
+  const StartPlan x11{false, "xcb", DisplayKind::kX11};
+  const Row rows[] = {
+      {"no display", env("", "", "", false), true, console},
+      {"no display, no run", env("", "", "", false), false, console},
+      {"offscreen", env("offscreen", ":0", "w", false), true, console},
+      {"minimal with options", env("minimal:x=1", ":0", "", false), false, console},
+      {"X display", env("", ":0", "", false), true, x11},
+      {"X and Wayland", env("", ":0", "wayland-0", false), true, x11},
+      {"Wayland only", env("", "", "wayland-0", false), true, {false, "wayland", DisplayKind::kWayland}},
+      {"xcb named", env("xcb", "", "", false), false, {false, "", DisplayKind::kX11}},
+      {"wayland-egl named", env("wayland-egl", "", "w", false), false,
+       {false, "", DisplayKind::kWayland}},
+      {"another platform", env("vnc", "", "", false), false, {false, "", DisplayKind::kOther}},
+      // A pipe, FIFO or file on standard input with an automatic run: a filter.
+      {"piped run on X", env("", ":0", "", true), true, console},
+      {"piped run, xcb named", env("xcb", ":0", "", true), true, console},
+      {"piped, no run", env("", ":0", "", true), false, x11},
+  };
+  for (const Row& row : rows) EXPECT_EQ(PlanStart(row.env, row.autoRun), row.want) << row.label;
+}
+
+TEST(DisplayAnswers, ProbesTheDisplayWithoutTheToolkit) {
+  StartEnvironment env;
+  env.display = ":4243";  // no server there
+  EXPECT_FALSE(DisplayAnswers({false, "xcb", DisplayKind::kX11}, env));
+  EXPECT_EQ(DisplayName({false, "xcb", DisplayKind::kX11}, env), ":4243");
+  EXPECT_TRUE(DisplayAnswers({false, "", DisplayKind::kOther}, env));
+
+  // Wayland: the socket inside XDG_RUNTIME_DIR must take a connection.
+  char folder[] = "/tmp/velkar-wayland-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  env.runtimeDir = folder;
+  env.waylandDisplay = "velkar-test-0";
+  const StartPlan wayland{false, "wayland", DisplayKind::kWayland};
+  EXPECT_FALSE(DisplayAnswers(wayland, env));
+  const std::string path = std::string(folder) + "/velkar-test-0";
+  int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, path.c_str());
+  ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listening, 1), 0);
+  EXPECT_TRUE(DisplayAnswers(wayland, env));
+  env.waylandDisplay = path;  // an absolute name needs no runtime folder
+  env.runtimeDir.clear();
+  EXPECT_TRUE(DisplayAnswers(wayland, env));
+  ::close(listening);
+  // A socket nobody listens on any more is a dead display.
+  EXPECT_FALSE(DisplayAnswers(wayland, env));
+  ::unlink(path.c_str());
+  ::rmdir(folder);
 }
 
 }  // namespace
