@@ -1,12 +1,13 @@
 // Fuzzes the command line: random bytes become the words (split Windows style from
-// one string, or taken as argv words between NULs) and are applied to a real main
-// window; aborts when the words or the controls break a rule. Offscreen, no run.
+// one string, or taken as argv words between NULs), are applied to a real main
+// window and made into the plain settings value the console runs from; aborts when
+// the words or the controls break a rule, or the window and the value differ.
+// Offscreen, no run.
 #include <QApplication>
 #include <QCheckBox>
 #include <QRadioButton>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "engine/engine.h"
 #include "platform/byte_text.h"
 #include "platform/platform_fake.h"
+#include "cli/run_settings.h"
 #include "ui/command_line.h"
 #include "ui/main_form.h"
 #include "ui/up_down.h"
@@ -35,17 +37,10 @@ void Fail(const char* what, const std::string& detail) {
 
 bool IsSeparator(unsigned char c) { return c >= 1 && c <= 32; }
 
-// What the words should leave in the controls, worked out from the option table.
-struct Expected {
-  bool descending = false, ignoreCase = false, unique = false;
-  std::optional<std::string> input, output;
-  std::string position = "1";
-  bool number = false, field = false;
-  bool autoRun = false, quiet = false;
-};
-
-Expected FromTable(const Words& words) {
-  Expected e;
+// What the words should leave in the controls, worked out from the option table
+// apart from the program's own walk of it.
+velkar::RunSettings FromTable(const Words& words) {
+  velkar::RunSettings e;
   for (std::size_t i = 1; i < words.size(); ++i) {
     std::string lower = words[i];
     for (char& c : lower) {
@@ -54,7 +49,7 @@ Expected FromTable(const Words& words) {
     if (lower == "-a") {
       e.autoRun = true;
     } else if (lower == "-a+") {
-      e.autoRun = e.quiet = true;
+      e.autoRun = e.quietFinish = true;
     } else if (lower == "-r") {
       e.descending = true;
     } else if (lower == "-i") {
@@ -62,18 +57,18 @@ Expected FromTable(const Words& words) {
     } else if (lower == "-u") {
       e.unique = true;
     } else if (lower == "-f" || lower == "-o") {
-      if (i + 1 < words.size()) (lower == "-f" ? e.input : e.output) = words[++i];
+      if (i + 1 < words.size()) (lower == "-f" ? e.inputName : e.outputName) = words[++i];
     } else if (lower.size() >= 2 && lower[0] == '-' && lower[1] >= '1' && lower[1] <= '9') {
       std::size_t end = 1;
       while (end < lower.size() && lower[end] >= '0' && lower[end] <= '9') ++end;
-      e.position = lower.substr(1, std::min<std::size_t>(end - 1, velkar::kMaxPositionDigits));
+      e.positionText = lower.substr(1, std::min<std::size_t>(end - 1, velkar::kMaxPositionDigits));
       if (end < lower.size() && lower[end] == 'n') {
-        e.number = true;
+        e.numberKey = true;
         ++end;
       }
-      if (end < lower.size() && lower[end] == 'f') e.field = true;
+      if (end < lower.size() && lower[end] == 'f') e.fieldKey = true;
     } else {
-      e.input = words[i];
+      e.inputName = words[i];
     }
   }
   return e;
@@ -161,35 +156,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     velkar::TVelkarMainForm form;
     form.ParseCommandLine();
-    Expected e = FromTable(words);
+    const velkar::RunSettings e = FromTable(words);
+    // The table, the plain value the console runs from and the window agree.
+    const velkar::RunSettings plain = velkar::SettingsFromWords(words);
+    CHECK(plain == e, "the plain settings differ from the table");
+    CHECK(form.Settings() == e, "the window's settings differ from the table");
 
     CHECK(form.Sort_R_RadioButton->isChecked() == e.descending);
     CHECK(form.Sort_F_RadioButton->isChecked() != e.descending);
-    CHECK(form.NotCaseSensitiveCheckBox->isChecked() == e.ignoreCase);
-    CHECK(form.UniqCheckBox->isChecked() == e.unique);
     CHECK((velkar::AutoRun != 0) == e.autoRun);
-    CHECK((velkar::QuietFinish != 0) == e.quiet);
+    CHECK((velkar::QuietFinish != 0) == e.quietFinish);
     // Each pair stays consistent, and a file side shows its edit and panel.
-    CHECK(form.ClipBoardCheckBox1->isChecked() == !e.input.has_value());
-    CHECK(form.FileOpenCheckBox->isChecked() == e.input.has_value());
-    CHECK(form.FileOpenEdit->isHidden() == !e.input.has_value());
-    CHECK(form.FileOpenPanel->isHidden() == !e.input.has_value());
-    CHECK(form.ClipBoardCheckBox2->isChecked() == !e.output.has_value());
-    CHECK(form.FileSaveCheckBox->isChecked() == e.output.has_value());
-    CHECK(form.FileSaveEdit->isHidden() == !e.output.has_value());
-    CHECK(form.FileSavePanel->isHidden() == !e.output.has_value());
-    CHECK(form.NumCompCheckBox->isChecked() == e.number);
-    CHECK(form.StringCompCheckBox->isChecked() == !e.number);
-    CHECK(form.FieldCheckBox->isChecked() == e.field);
-    CHECK(form.ColumCheckBox->isChecked() == !e.field);
-    // Names come back byte for byte, however long and whatever their bytes.
-    if (e.input) {
-      CHECK(velkar::TextToBytes(form.FileOpenEdit->text()) == *e.input, "input name changed");
-    }
-    if (e.output) {
-      CHECK(velkar::TextToBytes(form.FileSaveEdit->text()) == *e.output, "output name changed");
-    }
-    CHECK(velkar::TextToBytes(form.SortPosEdit->text()) == e.position, "position text");
+    const bool input = e.inputName.has_value(), output = e.outputName.has_value();
+    CHECK(form.ClipBoardCheckBox1->isChecked() == !input);
+    CHECK(form.FileOpenCheckBox->isChecked() == input);
+    CHECK(form.FileOpenEdit->isHidden() == !input);
+    CHECK(form.FileOpenPanel->isHidden() == !input);
+    CHECK(form.ClipBoardCheckBox2->isChecked() == !output);
+    CHECK(form.FileSaveCheckBox->isChecked() == output);
+    CHECK(form.FileSaveEdit->isHidden() == !output);
+    CHECK(form.FileSavePanel->isHidden() == !output);
+    CHECK(form.NumCompCheckBox->isChecked() == e.numberKey);
+    CHECK(form.StringCompCheckBox->isChecked() == !e.numberKey);
+    CHECK(form.FieldCheckBox->isChecked() == e.fieldKey);
+    CHECK(form.ColumCheckBox->isChecked() == !e.fieldKey);
+    // The engine gets the same arguments from either.
+    CHECK(plain.SortMode() == form.Settings().SortMode());
+    CHECK(plain.SortPos() == form.Settings().SortPos());
+    CHECK(plain.KeyMode() == form.Settings().KeyMode());
     int up = form.UpDown1->Position();
     CHECK(up >= 1 && up <= 1024, "UpDown1 out of its range");
     CHECK(fake.boxes.empty(), "the command line showed a box");

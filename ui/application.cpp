@@ -1,18 +1,11 @@
-// The application's frame: run mode, start-up order, help commands and the end.
+// The application's frame: start-up order, help commands and the end.
 #include "ui/application.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 
-#include "engine/engine.h"
 #include "platform/platform.h"
 #include "platform/platform_qt.h"
 #include "ui/about_box.h"
@@ -45,38 +38,6 @@ class QuitOnClose : public QObject {
 
 const std::string& ApplicationHelpFile() { return HelpFile(); }
 
-void OpenStandardDescriptors() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    // A closed standard output gets a descriptor that refuses writes (EBADF), so
-    // that text written there fails and is reported instead of vanishing.
-    int opened = ::open("/dev/null", fd == 2 ? O_WRONLY : O_RDONLY);
-    if (opened >= 0 && opened != fd) {
-      ::dup2(opened, fd);
-      ::close(opened);
-    }
-  }
-}
-
-RunMode ChooseRunMode() {
-  const char* chosen = std::getenv("QT_QPA_PLATFORM");
-  std::string platform = chosen != nullptr ? chosen : "";
-  platform = platform.substr(0, platform.find(':'));
-  if (platform == "offscreen" || platform == "minimal") return RunMode::kConsole;
-  if (!platform.empty()) return RunMode::kDesktop;
-
-  const char* display = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  const bool hasX = display != nullptr && display[0] != '\0';
-  const bool hasWayland = wayland != nullptr && wayland[0] != '\0';
-  if (!hasX && !hasWayland) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return RunMode::kConsole;
-  }
-  if (hasX) ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-  return RunMode::kDesktop;
-}
-
 void ConnectHelpMenu(TVelkarMainForm* form) {
   QObject::connect(form->HelpContentsItem, &QAction::triggered, form,
                    [form] { form->HelpContents(form->HelpContentsItem); });
@@ -97,7 +58,7 @@ void TVelkarMainForm::HelpSearch(QObject*) {
                               "");
 }
 
-int RunApplication(RunMode mode) {
+int RunApplication() {
   QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
   QIcon icon;
   icon.addFile(QStringLiteral(":/velkar/velkar-16.png"));
@@ -113,27 +74,18 @@ int RunApplication(RunMode mode) {
   ConnectHelpMenu(form);
   form->installEventFilter(new QuitOnClose(form));
   form->FormCreate(form);
-  if (mode == RunMode::kDesktop) form->show();
+  form->show();
 
   AboutBox = new TAboutBox;
 
-  int status = 0;
-  if (mode == RunMode::kDesktop) {
-    // A quit queued by FormCreate ends the loop as soon as it starts.
-    QApplication::exec();
-  } else if (AutoRun == 0) {
-    std::fputs(kConsoleUsage, stderr);
-    std::fflush(stderr);
-    status = 2;
-  } else {
-    status = RunResult == 0 ? 0 : 1;
-  }
+  // A quit queued by FormCreate ends the loop as soon as it starts.
+  QApplication::exec();
 
   delete AboutBox;
   AboutBox = nullptr;
   delete form;
   VelkarMainForm = nullptr;
-  return status;
+  return 0;
 }
 
 }  // namespace velkar

@@ -1,5 +1,5 @@
-// The command line: words from argv or from one Windows-style string, the options
-// applied to the main window's controls, and FormCreate with the automatic run.
+// The command line on the window: the option table's walk applied to the main
+// window's controls, the hint handler, and FormCreate with the automatic run.
 #include "ui/command_line.h"
 
 #include <QCheckBox>
@@ -8,8 +8,8 @@
 #include <QRadioButton>
 #include <QStatusTipEvent>
 #include <QTimer>
-#include <utility>
 
+#include "cli/run_settings.h"
 #include "engine/engine.h"
 #include "platform/byte_text.h"
 #include "ui/main_form.h"
@@ -20,80 +20,6 @@ unsigned char AutoRun = 0;
 bool QuitRequested = false;
 
 namespace {
-
-// The words of this start, word 0 included.
-std::vector<std::string>& Words() {
-  static std::vector<std::string> words;
-  return words;
-}
-
-bool IsSeparator(unsigned char c) { return c >= 1 && c <= 32; }
-
-}  // namespace
-
-std::vector<std::string> SplitCommandLine(std::string_view line) {
-  std::string_view::size_type end = line.find('\0');
-  if (end != std::string_view::npos) line = line.substr(0, end);
-
-  std::vector<std::string> words;
-  std::size_t i = 0;
-  const std::size_t n = line.size();
-  for (;;) {
-    while (i < n && IsSeparator(static_cast<unsigned char>(line[i]))) ++i;
-    // Empty pairs of quotes where a word would begin make no word.
-    while (i + 1 < n && line[i] == '"' && line[i + 1] == '"') i += 2;
-    if (i >= n) break;
-    if (IsSeparator(static_cast<unsigned char>(line[i]))) continue;
-
-    std::string word;
-    bool quoted = false;
-    for (; i < n; ++i) {
-      char c = line[i];
-      if (c == '"') {
-        quoted = !quoted;
-      } else if (!quoted && IsSeparator(static_cast<unsigned char>(c))) {
-        break;
-      } else {
-        word.push_back(c);
-      }
-    }
-    if (!word.empty()) words.push_back(std::move(word));
-  }
-  return words;
-}
-
-std::vector<std::string> WordsFromArgv(int argc, const char* const* argv) {
-  std::vector<std::string> words;
-  for (int i = 0; i < argc; ++i) {
-    if (argv[i] == nullptr) break;
-    if (i > 0 && argv[i][0] == '\0') continue;
-    words.emplace_back(argv[i]);
-  }
-  return words;
-}
-
-const std::vector<std::string>& CommandLineWords() { return Words(); }
-
-void SetCommandLineWords(std::vector<std::string> words) { Words() = std::move(words); }
-
-std::string PositionText(std::string_view lowerWord) {
-  std::string digits;
-  for (std::size_t i = 1; i < lowerWord.size() && lowerWord[i] >= '0' && lowerWord[i] <= '9'; ++i) {
-    if (digits.size() < kMaxPositionDigits) digits.push_back(lowerWord[i]);
-  }
-  return digits;
-}
-
-namespace {
-
-// Only the ASCII letters change case; every other byte stays as it is.
-std::string AsciiLower(std::string_view word) {
-  std::string lower(word);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
 
 void TakeInputName(TVelkarMainForm* form, const std::string& name) {
   form->ClipBoardCheckBox1->setChecked(false);
@@ -111,21 +37,43 @@ void TakeOutputName(TVelkarMainForm* form, const std::string& name) {
 
 // A position option: the digit run into SortPosEdit (set by the program, so neither
 // the byte limit nor the validation acts), UpDown1 from it, then "n", then "f".
-void TakePosition(TVelkarMainForm* form, std::string_view lower) {
-  form->SortPosEdit->setText(QString::fromLatin1(PositionText(lower)));
+void TakePosition(TVelkarMainForm* form, const std::string& digits, bool number, bool field) {
+  form->SortPosEdit->setText(QString::fromLatin1(digits));
   form->UpDown1->SetPosition(ParseDecimal(form->SortPosEdit->text(), 1));
-  std::size_t next = 1;
-  while (next < lower.size() && lower[next] >= '0' && lower[next] <= '9') ++next;
-  if (next < lower.size() && lower[next] == 'n') {
+  if (number) {
     form->NumCompCheckBox->setChecked(true);
     form->StringCompCheckBox->setChecked(false);
-    ++next;
   }
-  if (next < lower.size() && lower[next] == 'f') {
+  if (field) {
     form->FieldCheckBox->setChecked(true);
     form->ColumCheckBox->setChecked(false);
   }
 }
+
+// The options applied to the controls through their ordinary changes of state, so
+// that the reactions of the check-box pairs run as after a user's click.
+class ControlsSink : public OptionSink {
+ public:
+  explicit ControlsSink(TVelkarMainForm* form) : form_(form) {}
+  void AutoRunOption(bool quiet) override {
+    AutoRun = 1;
+    if (quiet) QuietFinish = 1;
+  }
+  void DescendingOption() override {
+    form_->Sort_F_RadioButton->setChecked(false);
+    form_->Sort_R_RadioButton->setChecked(true);
+  }
+  void IgnoreCaseOption() override { form_->NotCaseSensitiveCheckBox->setChecked(true); }
+  void UniqueOption() override { form_->UniqCheckBox->setChecked(true); }
+  void InputName(const std::string& name) override { TakeInputName(form_, name); }
+  void OutputName(const std::string& name) override { TakeOutputName(form_, name); }
+  void PositionOption(const std::string& digits, bool number, bool field) override {
+    TakePosition(form_, digits, number, field);
+  }
+
+ private:
+  TVelkarMainForm* form_;
+};
 
 // The application's hint: Qt's status tips stand for it. The watcher calls the
 // hint handler only when the text changes; no control carries one, so outside a
@@ -158,32 +106,8 @@ QString ApplicationHint() { return HintWatcher::CurrentHint; }
 void TVelkarMainForm::ShowHint(QObject*) { StatusLine->SetSimpleText(HintWatcher::CurrentHint); }
 
 void TVelkarMainForm::ParseCommandLine() {
-  const std::vector<std::string>& words = CommandLineWords();
-  for (std::size_t i = 1; i < words.size(); ++i) {
-    const std::string& word = words[i];
-    const std::string lower = AsciiLower(word);
-    if (lower == "-a") {
-      AutoRun = 1;
-    } else if (lower == "-a+") {
-      AutoRun = 1;
-      QuietFinish = 1;
-    } else if (lower == "-r") {
-      Sort_F_RadioButton->setChecked(false);
-      Sort_R_RadioButton->setChecked(true);
-    } else if (lower == "-i") {
-      NotCaseSensitiveCheckBox->setChecked(true);
-    } else if (lower == "-u") {
-      UniqCheckBox->setChecked(true);
-    } else if (lower == "-f") {
-      if (i + 1 < words.size()) TakeInputName(this, words[++i]);
-    } else if (lower == "-o") {
-      if (i + 1 < words.size()) TakeOutputName(this, words[++i]);
-    } else if (lower.size() >= 2 && lower[0] == '-' && lower[1] >= '1' && lower[1] <= '9') {
-      TakePosition(this, lower);
-    } else {
-      TakeInputName(this, word);
-    }
-  }
+  ControlsSink sink(this);
+  WalkCommandLine(CommandLineWords(), &sink);
 }
 
 void TVelkarMainForm::FormCreate(QObject*) {

@@ -10,6 +10,7 @@
 #include <QValidator>
 #include <limits>
 
+#include "cli/command_words.h"
 #include "platform/byte_text.h"
 #include "platform/platform.h"
 #include "platform/window_handle.h"
@@ -166,23 +167,11 @@ bool TFileDialog::Execute(QWidget* owner) {
   return true;
 }
 
+// Any character outside ASCII makes a UTF-8 byte from 0x80 up, which is no digit.
 int ParseDecimal(const QString& text, int fallback) {
-  qsizetype i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-  if (i == text.size()) return fallback;
-  long long value = 0;
-  for (; i < text.size(); ++i) {
-    char16_t c = text[i].unicode();
-    if (c < u'0' || c > u'9') return fallback;
-    value = value * 10 + (c - u'0');
-    if (value > static_cast<long long>(std::numeric_limits<int>::max()) + 1) return fallback;
-  }
-  if (negative) value = -value;
-  if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) {
-    return fallback;
-  }
-  return static_cast<int>(value);
+  const QByteArray bytes = text.toUtf8();
+  return DecimalValue(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                      fallback);
 }
 
 }  // namespace velkar

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/run_settings.h"
 #include "ui/controls.h"
 #include "ui/up_down.h"
 
@@ -90,6 +91,9 @@ class TVelkarMainForm : public QMainWindow {
   void OKButtonClick(QObject* Sender);
   void ExecuteSort();
   bool RunInProgress() const { return running_; }
+  // The settings the controls hold now (and the AutoRun and QuietFinish flags),
+  // as the plain value a run is made from; a file side keeps its name as typed.
+  RunSettings Settings() const;
 
   // --- Control behaviour (control_behaviour.cpp) ---
   void ClipBoardCheckBox1Click(QObject* Sender);

@@ -2,16 +2,31 @@
 // run, the checks for missing file names, the status text and the cursors.
 #include <QCheckBox>
 #include <QRadioButton>
-#include <limits>
 
 #include "engine/engine.h"
 #include "platform/byte_text.h"
 #include "platform/platform.h"
 #include "platform/window_handle.h"
+#include "ui/command_line.h"
 #include "ui/main_form.h"
 #include "ui/ui_texts.h"
 
 namespace velkar {
+
+RunSettings TVelkarMainForm::Settings() const {
+  RunSettings s;
+  s.descending = !Sort_F_RadioButton->isChecked();
+  s.ignoreCase = NotCaseSensitiveCheckBox->isChecked();
+  s.unique = UniqCheckBox->isChecked();
+  if (!ClipBoardCheckBox1->isChecked()) s.inputName = TextToBytes(FileOpenEdit->text());
+  if (!ClipBoardCheckBox2->isChecked()) s.outputName = TextToBytes(FileSaveEdit->text());
+  s.positionText = TextToBytes(SortPosEdit->text());
+  s.numberKey = NumCompCheckBox->isChecked();
+  s.fieldKey = !ColumCheckBox->isChecked();
+  s.autoRun = AutoRun != 0;
+  s.quietFinish = QuietFinish != 0;
+  return s;
+}
 
 void TVelkarMainForm::OKButtonClick(QObject*) {
   if (running_) return;
@@ -34,45 +49,25 @@ void TVelkarMainForm::ExecuteSort() {
 
   const QString statusText = StatusLine->SimpleText();
 
-  std::int32_t sortMode = 0;
-  if (!Sort_F_RadioButton->isChecked()) sortMode |= kSortDescending;
-  if (NotCaseSensitiveCheckBox->isChecked()) sortMode |= kSortIgnoreCase;
-  if (UniqCheckBox->isChecked()) sortMode |= kSortUnique;
-
-  std::string inputName;
-  const bool inputFromFile = !ClipBoardCheckBox1->isChecked();
-  if (inputFromFile) {
-    inputName = TextToBytes(FileOpenEdit->text());
-    if (inputName.empty()) {
-      CurrentPlatform()->ShowMessageBox(ApplicationWindow(), texts::kNoInputName,
-                                        texts::kRequestCaption, kBoxOk);
-      return;
-    }
+  const RunSettings settings = Settings();
+  if (settings.inputName && settings.inputName->empty()) {
+    CurrentPlatform()->ShowMessageBox(ApplicationWindow(), texts::kNoInputName,
+                                      texts::kRequestCaption, kBoxOk);
+    return;
   }
-  std::string outputName;
-  const bool outputToFile = !ClipBoardCheckBox2->isChecked();
-  if (outputToFile) {
-    outputName = TextToBytes(FileSaveEdit->text());
-    if (outputName.empty()) {
-      CurrentPlatform()->ShowMessageBox(ApplicationWindow(), texts::kNoOutputName,
-                                        texts::kRequestCaption, kBoxOk);
-      return;
-    }
+  if (settings.outputName && settings.outputName->empty()) {
+    CurrentPlatform()->ShowMessageBox(ApplicationWindow(), texts::kNoOutputName,
+                                      texts::kRequestCaption, kBoxOk);
+    return;
   }
-
-  // One-based in the edit; a text that is no integer counts as 1.
-  const long long position = ParseDecimal(SortPosEdit->text(), 1);
-  const auto sortPos = static_cast<std::int32_t>(
-      std::max<long long>(position - 1, std::numeric_limits<std::int32_t>::min()));
-
-  std::int32_t keyMode = ColumCheckBox->isChecked() ? kKeyColumn : kKeyField;
-  if (NumCompCheckBox->isChecked()) keyMode += kKeyNumber;
 
   StatusLine->SetSimpleText(QString::fromUtf8(texts::kRunning));
   StatusLine->repaint();  // the run holds the event loop; show the text now
   CurrentPlatform()->SetWaitCursor(true);
-  RunSort(ApplicationWindow(), sortMode, inputFromFile ? inputName.c_str() : nullptr,
-          outputToFile ? outputName.c_str() : nullptr, sortPos, keyMode);
+  RunSort(ApplicationWindow(), settings.SortMode(),
+          settings.inputName ? settings.inputName->c_str() : nullptr,
+          settings.outputName ? settings.outputName->c_str() : nullptr, settings.SortPos(),
+          settings.KeyMode());
   CurrentPlatform()->SetWaitCursor(false);
   StatusLine->SetSimpleText(statusText);
 }

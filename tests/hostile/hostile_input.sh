@@ -494,6 +494,52 @@ full_run_leak_check)
   expect_status 1
   ;;
 
+console_maps_no_qt)
+  # A console run loads no Qt library: with no display, and as a filter fed from a
+  # FIFO under a display (which must not even be asked). The run waits on the FIFO
+  # while its memory map is read; then the writer gives it the text and it ends.
+  mkfifo fifo
+  for display in "" ":4243"; do
+    # env executes the program in the same process, so $! is the program.
+    env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u VELKAR_CLIPBOARD_SERVER DISPLAY="$display" \
+      "$program" -a+ -r <fifo >out 2>err &
+    pid=$!
+    exec 3>fifo  # the writer end: the program's open of its standard input returns
+    tries=0
+    until [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$program" ]; do
+      tries=$((tries + 1))
+      [ $tries -gt 200 ] && { kill "$pid"; fail "the program did not start"; }
+      sleep 0.05
+    done
+    # Until the text arrives the program blocks in its read of standard input.
+    sleep 0.3
+    kill -0 "$pid" 2>/dev/null || fail "the program ended before its input came"
+    cp "/proc/$pid/maps" maps
+    grep -q 'libc' maps || fail "no memory map was read"
+    printf 'a\nb\n' >&3
+    exec 3>&-
+    wait "$pid"
+    status=$?
+    expect_status 0
+    printf 'b\na\n' >want
+    expect_file want out
+    if grep -q 'libQt6' maps; then
+      grep 'libQt6' maps | head -5 >&2
+      fail "a console run with DISPLAY='$display' mapped Qt"
+    fi
+  done
+  ;;
+
+qt_fatal_is_one_line)
+  # A platform Qt cannot load is one line and status 1, never an abort.
+  env -u DISPLAY -u WAYLAND_DISPLAY -u VELKAR_CLIPBOARD_SERVER QT_QPA_PLATFORM=velkar-none \
+    timeout -k 10 $((30 * slow)) "$program" -r </dev/null >out 2>err
+  status=$?
+  [ "$status" -ge 128 ] && fail "ended by signal $((status - 128))"
+  expect_status 1
+  tail -n 1 err | grep -q '^velkar: ' || { cat err >&2; fail "no closing line from the program"; }
+  ;;
+
 *)
   fail "no such case"
   ;;

@@ -15,6 +15,7 @@
 #include "platform/byte_text.h"
 #include "platform/platform_fake.h"
 #include "tests/ui/app_state_fixture.h"
+#include "cli/run_settings.h"
 #include "ui/command_line.h"
 #include "ui/main_form.h"
 
@@ -70,49 +71,24 @@ TEST(PositionText, TakesTheDigitRunCutTo127Digits) {
   EXPECT_EQ(PositionText("-1" + std::string(199, '0')), "1" + std::string(126, '0'));
 }
 
-// What ParseCommandLine left in the controls.
-struct Settings {
-  bool descending = false;
-  bool ignoreCase = false;
-  bool unique = false;
-  std::optional<std::string> input;   // nullopt: the clipboard
-  std::optional<std::string> output;  // nullopt: the clipboard
-  std::string position = "1";
+// What ParseCommandLine left in the controls: the run's settings, and the first
+// up-down, which the position option sets from the edit's text.
+struct Parsed {
+  RunSettings settings;
   int upDown1 = 1;
-  bool number = false;
-  bool field = false;
-  bool autoRun = false;
-  bool quiet = false;
 };
 
-Settings Read(const TVelkarMainForm& form) {
-  Settings s;
-  s.descending = form.Sort_R_RadioButton->isChecked();
-  s.ignoreCase = form.NotCaseSensitiveCheckBox->isChecked();
-  s.unique = form.UniqCheckBox->isChecked();
-  if (!form.ClipBoardCheckBox1->isChecked()) s.input = TextToBytes(form.FileOpenEdit->text());
-  if (!form.ClipBoardCheckBox2->isChecked()) s.output = TextToBytes(form.FileSaveEdit->text());
-  s.position = TextToBytes(form.SortPosEdit->text());
-  s.upDown1 = form.UpDown1->Position();
-  s.number = form.NumCompCheckBox->isChecked();
-  s.field = form.FieldCheckBox->isChecked();
-  s.autoRun = AutoRun != 0;
-  s.quiet = QuietFinish != 0;
-  return s;
-}
-
-void ExpectSettings(const Settings& got, const Settings& want, const std::string& label) {
+void ExpectSettings(const RunSettings& got, const RunSettings& want, const std::string& label) {
   EXPECT_EQ(got.descending, want.descending) << label;
   EXPECT_EQ(got.ignoreCase, want.ignoreCase) << label;
   EXPECT_EQ(got.unique, want.unique) << label;
-  EXPECT_EQ(got.input, want.input) << label;
-  EXPECT_EQ(got.output, want.output) << label;
-  EXPECT_EQ(got.position, want.position) << label;
-  EXPECT_EQ(got.upDown1, want.upDown1) << label;
-  EXPECT_EQ(got.number, want.number) << label;
-  EXPECT_EQ(got.field, want.field) << label;
+  EXPECT_EQ(got.inputName, want.inputName) << label;
+  EXPECT_EQ(got.outputName, want.outputName) << label;
+  EXPECT_EQ(got.positionText, want.positionText) << label;
+  EXPECT_EQ(got.numberKey, want.numberKey) << label;
+  EXPECT_EQ(got.fieldKey, want.fieldKey) << label;
   EXPECT_EQ(got.autoRun, want.autoRun) << label;
-  EXPECT_EQ(got.quiet, want.quiet) << label;
+  EXPECT_EQ(got.quietFinish, want.quietFinish) << label;
 }
 
 std::string Label(const Words& words) {
@@ -121,16 +97,19 @@ std::string Label(const Words& words) {
   return label;
 }
 
-Settings Parse(const Words& words, TVelkarMainForm* keep = nullptr) {
+Words WithProgram(const Words& words) {
   Words all{"velkar"};
   all.insert(all.end(), words.begin(), words.end());
-  SetCommandLineWords(all);
+  return all;
+}
+
+Parsed Parse(const Words& words) {
+  SetCommandLineWords(WithProgram(words));
   AutoRun = 0;
   QuietFinish = 0;
   TVelkarMainForm form;
-  TVelkarMainForm* target = keep != nullptr ? keep : &form;
-  target->ParseCommandLine();
-  return Read(*target);
+  form.ParseCommandLine();
+  return {form.Settings(), form.UpDown1->Position()};
 }
 
 class ParseCommandLineTest : public testing::Test {
@@ -146,71 +125,113 @@ class ParseCommandLineTest : public testing::Test {
 TEST_F(ParseCommandLineTest, AppliesEveryRowOfTheTable) {
   const std::string digits200(200, '7');
   const std::string longName = "/tmp/" + std::string(40000, 'n');  // past Qt's 32767
+  // A row's settings and the first up-down's position.
+  struct Want {
+    RunSettings settings;
+    int upDown1 = 1;
+  };
   struct Row {
     Words words;
-    Settings want;
+    Want want;
   };
   auto with = [](auto change) {
-    Settings s;
-    change(s);
-    return s;
+    Want w;
+    change(w.settings, w.upDown1);
+    return w;
   };
   const Row rows[] = {
-      {{}, Settings{}},
-      {{"-a"}, with([](Settings& s) { s.autoRun = true; })},
-      {{"-a+"}, with([](Settings& s) { s.autoRun = s.quiet = true; })},
-      {{"-A+"}, with([](Settings& s) { s.autoRun = s.quiet = true; })},
-      {{"-r"}, with([](Settings& s) { s.descending = true; })},
-      {{"-R", "-I", "-U"}, with([](Settings& s) { s.descending = s.ignoreCase = s.unique = true; })},
+      {{}, Want{}},
+      {{"-a"}, with([](RunSettings& s, int&) { s.autoRun = true; })},
+      {{"-a+"}, with([](RunSettings& s, int&) { s.autoRun = s.quietFinish = true; })},
+      {{"-A+"}, with([](RunSettings& s, int&) { s.autoRun = s.quietFinish = true; })},
+      {{"-r"}, with([](RunSettings& s, int&) { s.descending = true; })},
+      {{"-R", "-I", "-U"}, with([](RunSettings& s, int&) { s.descending = s.ignoreCase = s.unique = true; })},
       {{"-r", "-r", "-i", "-i", "-u", "-u"},
-       with([](Settings& s) { s.descending = s.ignoreCase = s.unique = true; })},
+       with([](RunSettings& s, int&) { s.descending = s.ignoreCase = s.unique = true; })},
       // Position options: only "n" then "f" take effect.
-      {{"-3nf"}, with([](Settings& s) { s.position = "3"; s.upDown1 = 3; s.number = s.field = true; })},
-      {{"-3NF"}, with([](Settings& s) { s.position = "3"; s.upDown1 = 3; s.number = s.field = true; })},
-      {{"-3fn"}, with([](Settings& s) { s.position = "3"; s.upDown1 = 3; s.field = true; })},
-      {{"-3n"}, with([](Settings& s) { s.position = "3"; s.upDown1 = 3; s.number = true; })},
-      {{"-3f"}, with([](Settings& s) { s.position = "3"; s.upDown1 = 3; s.field = true; })},
-      {{"-12x"}, with([](Settings& s) { s.position = "12"; s.upDown1 = 12; })},
-      {{"-12xnf"}, with([](Settings& s) { s.position = "12"; s.upDown1 = 12; })},
+      {{"-3nf"}, with([](RunSettings& s, int& up) { s.positionText = "3"; up = 3; s.numberKey = s.fieldKey = true; })},
+      {{"-3NF"}, with([](RunSettings& s, int& up) { s.positionText = "3"; up = 3; s.numberKey = s.fieldKey = true; })},
+      {{"-3fn"}, with([](RunSettings& s, int& up) { s.positionText = "3"; up = 3; s.fieldKey = true; })},
+      {{"-3n"}, with([](RunSettings& s, int& up) { s.positionText = "3"; up = 3; s.numberKey = true; })},
+      {{"-3f"}, with([](RunSettings& s, int& up) { s.positionText = "3"; up = 3; s.fieldKey = true; })},
+      {{"-12x"}, with([](RunSettings& s, int& up) { s.positionText = "12"; up = 12; })},
+      {{"-12xnf"}, with([](RunSettings& s, int& up) { s.positionText = "12"; up = 12; })},
       // All digits go into the edit; the up-down keeps to its range.
-      {{"-123456"}, with([](Settings& s) { s.position = "123456"; s.upDown1 = 1024; })},
-      {{"-1024"}, with([](Settings& s) { s.position = "1024"; s.upDown1 = 1024; })},
+      {{"-123456"}, with([](RunSettings& s, int& up) { s.positionText = "123456"; up = 1024; })},
+      {{"-1024"}, with([](RunSettings& s, int& up) { s.positionText = "1024"; up = 1024; })},
       // 127 digits are stored; no integer, so the up-down takes 1.
       {{"-" + digits200 + "nf"},
-       with([](Settings& s) { s.position = std::string(127, '7'); s.number = s.field = true; })},
+       with([](RunSettings& s, int&) { s.positionText = std::string(127, '7'); s.numberKey = s.fieldKey = true; })},
       // Words that are no option are input file names, taken verbatim.
-      {{"-0"}, with([](Settings& s) { s.input = "-0"; })},
-      {{"-x"}, with([](Settings& s) { s.input = "-x"; })},
-      {{"--"}, with([](Settings& s) { s.input = "--"; })},
-      {{"-"}, with([](Settings& s) { s.input = "-"; })},
-      {{"-ai"}, with([](Settings& s) { s.input = "-ai"; })},
-      {{"-a+x"}, with([](Settings& s) { s.input = "-a+x"; })},
-      {{"-reverse"}, with([](Settings& s) { s.input = "-reverse"; })},
-      {{"MiXeD.TXT"}, with([](Settings& s) { s.input = "MiXeD.TXT"; })},
-      {{"-F", "Name.Txt"}, with([](Settings& s) { s.input = "Name.Txt"; })},
-      {{"my file.txt"}, with([](Settings& s) { s.input = "my file.txt"; })},
-      {{"\x82\xa0.txt"}, with([](Settings& s) { s.input = "\x82\xa0.txt"; })},
-      {{longName}, with([&](Settings& s) { s.input = longName; })},
-      {{"-o", longName}, with([&](Settings& s) { s.output = longName; })},
+      {{"-0"}, with([](RunSettings& s, int&) { s.inputName = "-0"; })},
+      {{"-x"}, with([](RunSettings& s, int&) { s.inputName = "-x"; })},
+      {{"--"}, with([](RunSettings& s, int&) { s.inputName = "--"; })},
+      {{"-"}, with([](RunSettings& s, int&) { s.inputName = "-"; })},
+      {{"-ai"}, with([](RunSettings& s, int&) { s.inputName = "-ai"; })},
+      {{"-a+x"}, with([](RunSettings& s, int&) { s.inputName = "-a+x"; })},
+      {{"-reverse"}, with([](RunSettings& s, int&) { s.inputName = "-reverse"; })},
+      {{"MiXeD.TXT"}, with([](RunSettings& s, int&) { s.inputName = "MiXeD.TXT"; })},
+      {{"-F", "Name.Txt"}, with([](RunSettings& s, int&) { s.inputName = "Name.Txt"; })},
+      {{"my file.txt"}, with([](RunSettings& s, int&) { s.inputName = "my file.txt"; })},
+      {{"\x82\xa0.txt"}, with([](RunSettings& s, int&) { s.inputName = "\x82\xa0.txt"; })},
+      {{longName}, with([&](RunSettings& s, int&) { s.inputName = longName; })},
+      {{"-o", longName}, with([&](RunSettings& s, int&) { s.outputName = longName; })},
       // "-f" and "-o": the next word is the name, whatever it looks like.
-      {{"-f"}, Settings{}},
-      {{"-o"}, Settings{}},
-      {{"-f", "-r"}, with([](Settings& s) { s.input = "-r"; })},
-      {{"-o", "-a"}, with([](Settings& s) { s.output = "-a"; })},
-      {{"-o", "out.txt", "-a"}, with([](Settings& s) { s.output = "out.txt"; s.autoRun = true; })},
+      {{"-f"}, Want{}},
+      {{"-o"}, Want{}},
+      {{"-f", "-r"}, with([](RunSettings& s, int&) { s.inputName = "-r"; })},
+      {{"-o", "-a"}, with([](RunSettings& s, int&) { s.outputName = "-a"; })},
+      {{"-o", "out.txt", "-a"}, with([](RunSettings& s, int&) { s.outputName = "out.txt"; s.autoRun = true; })},
       // Later names replace earlier ones.
-      {{"a.txt", "-f", "b.txt"}, with([](Settings& s) { s.input = "b.txt"; })},
-      {{"-f", "a.txt", "c.txt"}, with([](Settings& s) { s.input = "c.txt"; })},
-      {{"-o", "x.txt", "-O", "y.txt"}, with([](Settings& s) { s.output = "y.txt"; })},
-      {{"-a+", "-r", "-2nf", "in.csv", "-o", "out.csv"}, with([](Settings& s) {
-         s.autoRun = s.quiet = s.descending = s.number = s.field = true;
-         s.position = "2";
-         s.upDown1 = 2;
-         s.input = "in.csv";
-         s.output = "out.csv";
+      {{"a.txt", "-f", "b.txt"}, with([](RunSettings& s, int&) { s.inputName = "b.txt"; })},
+      {{"-f", "a.txt", "c.txt"}, with([](RunSettings& s, int&) { s.inputName = "c.txt"; })},
+      {{"-o", "x.txt", "-O", "y.txt"}, with([](RunSettings& s, int&) { s.outputName = "y.txt"; })},
+      {{"-a+", "-r", "-2nf", "in.csv", "-o", "out.csv"}, with([](RunSettings& s, int& up) {
+         s.autoRun = s.quietFinish = s.descending = s.numberKey = s.fieldKey = true;
+         s.positionText = "2";
+         up = 2;
+         s.inputName = "in.csv";
+         s.outputName = "out.csv";
        })},
   };
-  for (const Row& row : rows) ExpectSettings(Parse(row.words), row.want, Label(row.words));
+  for (const Row& row : rows) {
+    const std::string label = Label(row.words);
+    const Parsed window = Parse(row.words);
+    ExpectSettings(window.settings, row.want.settings, label);
+    EXPECT_EQ(window.upDown1, row.want.upDown1) << label;
+    // The console's plain value, built from the same words, is the window's.
+    ExpectSettings(SettingsFromWords(WithProgram(row.words)), row.want.settings, label);
+  }
+}
+
+TEST(RunSettings, ConvertsToTheEngineArgumentsAsTheRunRequestDoes) {
+  struct Row {
+    const char* position;
+    bool number, field;
+    std::int32_t sortPos, keyMode;
+  };
+  const Row rows[] = {
+      {"1", false, false, 0, kKeyColumn},
+      {"3", true, false, 2, kKeyColumn + kKeyNumber},
+      {"12", false, true, 11, kKeyField},
+      {"2", true, true, 1, kKeyField + kKeyNumber},
+      {"0", false, false, -1, kKeyColumn},
+      {"", false, false, 0, kKeyColumn},                 // no integer: 1
+      {"777777777777", false, false, 0, kKeyColumn},     // past int: 1
+      {"-2147483648", false, false, INT32_MIN, kKeyColumn},  // kept within 32 bits
+  };
+  for (const Row& row : rows) {
+    RunSettings s;
+    s.positionText = row.position;
+    s.numberKey = row.number;
+    s.fieldKey = row.field;
+    EXPECT_EQ(s.SortPos(), row.sortPos) << row.position;
+    EXPECT_EQ(s.KeyMode(), row.keyMode) << row.position;
+  }
+  RunSettings s;
+  EXPECT_EQ(s.SortMode(), 0);
+  s.descending = s.ignoreCase = s.unique = true;
+  EXPECT_EQ(s.SortMode(), kSortDescending | kSortIgnoreCase | kSortUnique);
 }
 
 TEST_F(ParseCommandLineTest, NamesShowTheFileControlsAndLeaveTheSecondUpDown) {

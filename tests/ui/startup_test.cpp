@@ -1,7 +1,11 @@
 // The application's start-up, loop and end: the order of the start-up steps, the
 // quit after a successful automatic run, the four ways to close, the hint handler,
-// the help commands and the console mode's exit statuses.
+// the help commands, and the console mode's run from the plain settings.
 #include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
@@ -11,12 +15,16 @@
 #include <QStatusTipEvent>
 #include <QTest>
 #include <QTimer>
+#include <cstring>
 #include <functional>
 #include <string>
 
 #include "engine/engine.h"
 #include "platform/platform_fake.h"
 #include "tests/ui/app_state_fixture.h"
+#include "cli/console_run.h"
+#include "cli/run_settings.h"
+#include "cli/start_plan.h"
 #include "ui/about_box.h"
 #include "ui/application.h"
 #include "ui/command_line.h"
@@ -56,7 +64,7 @@ class StartupTest : public AppStateTest {
         QTimer::singleShot(0, VelkarMainForm, [] { VelkarMainForm->close(); });
       }
     });
-    return RunApplication(RunMode::kDesktop);
+    return RunApplication();
   }
 };
 
@@ -156,32 +164,104 @@ TEST_F(StartupTest, HintHandlerShowsTheHintOnlyWhenItChanges) {
   EXPECT_EQ(form.StatusLine->SimpleText(), QString());
 }
 
-TEST_F(StartupTest, ConsoleModeShowsNoWindowAndReportsTheOutcome) {
+// Console mode runs from the plain settings, with no window at all.
+TEST_F(StartupTest, ConsoleModeMakesNoWindowAndReportsTheOutcome) {
   struct Row {
     std::vector<std::string> words;
     int status;
+    std::string clipboardAfter;
   };
   const Row rows[] = {
-      {{"velkar", "-a+"}, 0},
-      {{"velkar", "-a", "-f", "no-such-file.txt"}, 1},
-      {{"velkar"}, 2},
-      {{"velkar", "-r", "-o", "out.txt"}, 2},
+      {{"velkar", "-a+"}, 0, "a\nb\n"},
+      {{"velkar", "-a+", "-r"}, 0, "b\na\n"},
+      {{"velkar", "-a", "-f", "no-such-file.txt"}, 1, "b\na\n"},
+      {{"velkar"}, 2, "b\na\n"},
+      {{"velkar", "-r", "-o", "out.txt"}, 2, "b\na\n"},
   };
   for (const Row& row : rows) {
     fake_->clipboardText = "b\na\n";
-    SetCommandLineWords(row.words);
-    bool windowShown = false;
-    fake_->onBox = [&](const FakePlatform::Box&) {
-      windowShown = windowShown || (VelkarMainForm != nullptr && VelkarMainForm->isVisible());
-    };
+    fake_->boxes.clear();
     testing::internal::CaptureStderr();
-    const int status = RunApplication(RunMode::kConsole);
+    const int status = RunConsole(SettingsFromWords(row.words));
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(status, row.status) << row.words.size();
-    EXPECT_FALSE(windowShown);
+    EXPECT_EQ(VelkarMainForm, nullptr);
+    EXPECT_EQ(fake_->clipboardText, row.clipboardAfter) << row.words.size();
     EXPECT_EQ(err.find(kConsoleUsage) != std::string::npos, row.status == 2);
-    QCoreApplication::processEvents();
+    // "-a" shows "Finish!" (as a line in the program), "-a+" shows nothing.
+    const bool finish = !fake_->boxes.empty() && fake_->boxes.back().text == "Finish!";
+    EXPECT_EQ(finish, row.status == 0 && row.words[1] == "-a") << row.words.size();
   }
+}
+
+// Console or desktop, chosen before Qt is loaded; which platform and display.
+TEST(PlanStart, ChoosesTheConsoleForNoDisplayAndForAFilterFedOnStandardInput) {
+  struct Row {
+    const char* label;
+    StartEnvironment env;
+    bool autoRun;
+    StartPlan want;
+  };
+  auto env = [](const char* qt, const char* x, const char* wayland, bool data) {
+    StartEnvironment e;
+    e.qtPlatform = qt;
+    e.display = x;
+    e.waylandDisplay = wayland;
+    e.stdinIsData = data;
+    return e;
+  };
+  const StartPlan console{true, "", DisplayKind::kOther};
+  const StartPlan x11{false, "xcb", DisplayKind::kX11};
+  const Row rows[] = {
+      {"no display", env("", "", "", false), true, console},
+      {"no display, no run", env("", "", "", false), false, console},
+      {"offscreen", env("offscreen", ":0", "w", false), true, console},
+      {"minimal with options", env("minimal:x=1", ":0", "", false), false, console},
+      {"X display", env("", ":0", "", false), true, x11},
+      {"X and Wayland", env("", ":0", "wayland-0", false), true, x11},
+      {"Wayland only", env("", "", "wayland-0", false), true, {false, "wayland", DisplayKind::kWayland}},
+      {"xcb named", env("xcb", "", "", false), false, {false, "", DisplayKind::kX11}},
+      {"wayland-egl named", env("wayland-egl", "", "w", false), false,
+       {false, "", DisplayKind::kWayland}},
+      {"another platform", env("vnc", "", "", false), false, {false, "", DisplayKind::kOther}},
+      // A pipe, FIFO or file on standard input with an automatic run: a filter.
+      {"piped run on X", env("", ":0", "", true), true, console},
+      {"piped run, xcb named", env("xcb", ":0", "", true), true, console},
+      {"piped, no run", env("", ":0", "", true), false, x11},
+  };
+  for (const Row& row : rows) EXPECT_EQ(PlanStart(row.env, row.autoRun), row.want) << row.label;
+}
+
+TEST(DisplayAnswers, ProbesTheDisplayWithoutTheToolkit) {
+  StartEnvironment env;
+  env.display = ":4243";  // no server there
+  EXPECT_FALSE(DisplayAnswers({false, "xcb", DisplayKind::kX11}, env));
+  EXPECT_EQ(DisplayName({false, "xcb", DisplayKind::kX11}, env), ":4243");
+  EXPECT_TRUE(DisplayAnswers({false, "", DisplayKind::kOther}, env));
+
+  // Wayland: the socket inside XDG_RUNTIME_DIR must take a connection.
+  char folder[] = "/tmp/velkar-wayland-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  env.runtimeDir = folder;
+  env.waylandDisplay = "velkar-test-0";
+  const StartPlan wayland{false, "wayland", DisplayKind::kWayland};
+  EXPECT_FALSE(DisplayAnswers(wayland, env));
+  const std::string path = std::string(folder) + "/velkar-test-0";
+  int listening = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, path.c_str());
+  ASSERT_EQ(::bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listening, 1), 0);
+  EXPECT_TRUE(DisplayAnswers(wayland, env));
+  env.waylandDisplay = path;  // an absolute name needs no runtime folder
+  env.runtimeDir.clear();
+  EXPECT_TRUE(DisplayAnswers(wayland, env));
+  ::close(listening);
+  // A socket nobody listens on any more is a dead display.
+  EXPECT_FALSE(DisplayAnswers(wayland, env));
+  ::unlink(path.c_str());
+  ::rmdir(folder);
 }
 
 }  // namespace

@@ -62,8 +62,9 @@ expect_clipboard() {
   fi
 }
 
-# Runs velkar with a time limit, so that a hang is a failure, not a stuck test.
-velkar() { timeout 30 "$program" "$@"; }
+# Runs velkar with a time limit, so that a hang is a failure, not a stuck test;
+# standard input /dev/null, as from a menu entry (a pipe would make it a filter).
+velkar() { timeout 30 "$program" "$@" < /dev/null; }
 
 # The clipboard servers velkar left on this display: processes started in the
 # server role with this DISPLAY in their environment.
@@ -161,6 +162,35 @@ failed_run_opens_window)
   timeout 20 sh -c 'until xdotool search --onlyvisible --class velkar | grep -qv "^'"$main"'$"; do sleep 0.1; done'
   xdotool key x
   wait "$pid" || fail "status $?"
+  ;;
+piped_stdin_is_a_filter)
+  # In a desktop terminal a pipe into an automatic run is a filter: standard input
+  # to standard output, the X clipboard left alone, no window.
+  clip_in 'keep\n'
+  printf 'b\na\n' | timeout 30 "$program" -a+ > out 2> err || fail "status $?"
+  printf 'a\nb\n' > want
+  cmp -s want out || { fail "standard output"; od -c out; }
+  [ -s err ] && { fail "standard error"; cat err; }
+  expect_clipboard 'keep\n'
+  # Standard input a file: the same. Without -a or -a+ the pipe changes nothing.
+  printf 'b\na\n' > in.txt
+  timeout 30 "$program" -a+ -r < in.txt > out || fail "status $?"
+  printf 'b\na\n' > want
+  cmp -s want out || fail "standard output from a file"
+  expect_clipboard 'keep\n'
+  ;;
+quiet_start)
+  # A start outside a login session (no XDG_RUNTIME_DIR) prints nothing from Qt;
+  # --help and --version answer on standard output with the display there.
+  clip_in 'b\na\n'
+  env -u XDG_RUNTIME_DIR timeout 30 "$program" -a+ < /dev/null 2> err || fail "status $?"
+  [ -s err ] && { fail "standard error not empty"; cat err; }
+  expect_clipboard 'a\nb\n'
+  velkar --version > out || fail "--version status $?"
+  printf 'VELKAR 1.30\n' > want
+  cmp -s want out || fail "--version output"
+  velkar --help > out || fail "--help status $?"
+  head -n 1 out | grep -q '^usage: velkar' || fail "--help output"
   ;;
 *)
   echo "unknown case $case_name"; exit 2 ;;
