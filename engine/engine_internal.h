@@ -25,6 +25,10 @@ extern char** Base;
 extern std::int64_t LineCount;
 // Sum over the stored lines of (length + 2): the output block holds OutputSize + 1 bytes.
 extern std::uint64_t OutputSize;
+// Set by BuildOutput: the bytes of the text it wrote into the block (its NUL not
+// counted) and the number of lines among them.
+extern std::uint64_t OutputLength;
+extern std::uint64_t OutputLines;
 // Locked address of the output block, from AllocOutputBlock to FreeOutputBlock; the
 // handle is found from it with GlobalHandle when needed.
 extern char* pMem;
@@ -126,20 +130,20 @@ void SortLines(char** base, std::int64_t lineCount, std::int32_t order, std::int
 // Allocates and locks the output block of OutputSize + 1 zero bytes into pMem.
 // 0, or -1 after showing its message (nothing is left allocated).
 int AllocOutputBlock();
-// Writes the lines of Base into the block, each followed by LF; bit 2 of sortMode
-// drops a line equal to the one before it (bit 1: ignoring ASCII case).
-void BuildOutput(std::int32_t sortMode);
-// Delivers the block's text to a file, each LF as CR LF. 0, or -1 after its message.
+// How the lines of the block end: LF for the clipboard, CR LF for a file.
+enum class LineEnds { kLf, kCrLf };
+// Writes the lines of Base into the block, each followed by its line end, and sets
+// OutputLength and OutputLines; bit 2 of sortMode drops a line equal to the one
+// before it (bit 1: ignoring ASCII case).
+void BuildOutput(std::int32_t sortMode, LineEnds ends = LineEnds::kLf);
+// Delivers the block's text, built with CR LF ends, to a file. 0, or -1 after its
+// message, which counts the bytes as LF text.
 int WriteTextFile(const char* fileName);
 // Hands the block to the clipboard. 0, or -1 after its message.
 int WriteClipboardText();
 // Unlocks the block and frees it unless the clipboard took it.
 void FreeOutputBlock();
 
-// Turns the LF text of `length` bytes at `text` into CR LF text in place, working
-// from the end; the buffer must hold length + (number of LFs) bytes. Returns the
-// new length.
-std::uint64_t ExpandLineEnds(char* text, std::uint64_t length, std::uint64_t lineFeeds);
 // How many bytes of the LF text the first `written` bytes of its CR LF form stand
 // for (an added CR without its LF counts for nothing).
 std::uint64_t SourceBytesWritten(const char* expanded, std::uint64_t expandedLength,

@@ -2,8 +2,8 @@
 // an existing target (with its owner, group and mode) and is renamed over it once
 // written and flushed, so a failed write leaves the old content. New files,
 // devices, FIFOs and targets no temporary file can replace are written in place,
-// an existing file only once the space for the new text is reserved. The LF text
-// of the block becomes CR LF in the block itself before the write, and a short
+// an existing file only once the space for the new text is reserved. The block
+// already holds the CR LF text (BuildOutput writes the file form), and a short
 // write is reported in bytes of the LF text.
 #include <cstring>
 #include <string>
@@ -144,8 +144,9 @@ int WriteInPlace(const char* fileName, std::uint64_t length, std::uint64_t size)
 // written in place.
 int WriteTextFile(const char* fileName) {
   Platform* platform = CurrentPlatform();
-  std::uint64_t length = std::strlen(pMem);
-  std::uint64_t lineFeeds = CountLineFeeds(pMem, length);
+  // The CR LF text BuildOutput wrote, and its length as LF text for the messages.
+  const std::uint64_t size = OutputLength;
+  const std::uint64_t length = OutputLength - OutputLines;
 
   FileInfo info;
   bool exists = platform->QueryFile(fileName, &info) == 0;
@@ -159,14 +160,6 @@ int WriteTextFile(const char* fileName) {
     return -1;
   }
 
-  // The block holds OutputSize + 1 bytes and OutputSize counts two line-end bytes
-  // per line, so the CR LF form fits in the block itself.
-  MemHandle hMem = platform->GlobalHandle(pMem);
-  if (length + lineFeeds >= platform->GlobalSize(hMem)) {
-    ShowErrorFormat(kMsgWriteError, length, std::uint64_t{0});
-    return -1;
-  }
-  std::uint64_t size = ExpandLineEnds(pMem, length, lineFeeds);
 
   if (replace) {
     std::string target = platform->ResolveLinks(fileName);

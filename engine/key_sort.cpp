@@ -3,7 +3,9 @@
 // pointer to its key; an in-place MSD radix sort orders the entries by those bytes
 // and reloads the next 8 only for groups that still agree. Number keys: each line
 // gets its 32-bit value, and an LSD radix sort orders the values. The table is then
-// rewritten from the sorted entries. No comparison routine is called at all.
+// rewritten from the sorted entries. No comparison routine is called at all. Large
+// tables are located and sorted in two halves on two cores and merged into the
+// table from both ends at once.
 #include "engine/key_sort.h"
 
 #include <string.h>  // strnlen
@@ -290,118 +292,293 @@ void* AllocWork(std::size_t bytes) {
 }
 void FreeWork(void* p) { CurrentPlatform()->HeapFree(p); }
 
-// Lines without a key sit at the back of the work array in reverse slot order, with
-// their slot in `prefix`: rewrites the table with them in their slots and the
-// sorted entries in the other slots, in order.
-template <class Entry, class KeyedLine, class KeylessLine>
-void RewriteTable(char** lines, std::size_t n, const Entry* work, std::size_t keyed,
-                  KeyedLine keyedLine, KeylessLine keylessLine) {
-  std::size_t next = 0;
-  std::size_t tail = n;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (tail > keyed && work[tail - 1].prefix == i) {
-      lines[i] = keylessLine(work[tail - 1]);
-      --tail;
+// First key bytes back into every entry's prefix, for the merge of two parts.
+template <bool kFoldCase, bool kField, class Entry>
+void ReloadFirstBytes(Entry* a, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) a[i].prefix = LoadPrefix<kFoldCase, kField>(a[i].key, 0);
+}
+
+// The radix sort's order of two text entries whose prefix holds their first 8 key
+// bytes: further 8-byte steps only while those agree and the keys go on.
+template <bool kFoldCase, bool kField, class Entry>
+bool KeyBefore(const Entry& x, const Entry& y) {
+  std::uint64_t px = x.prefix;
+  std::uint64_t py = y.prefix;
+  for (std::size_t depth = 0;;) {
+    if (px != py) return px < py;
+    if ((px & 0xFF) == 0) return false;  // both keys ended in these bytes: equal
+    depth += 8;
+    px = LoadPrefix<kFoldCase, kField>(x.key, depth);
+    py = LoadPrefix<kFoldCase, kField>(y.key, depth);
+  }
+}
+
+// ---- The key kinds ----
+// Each kind locates the keys of lines [begin, end) into work[begin, end): the
+// entries of keyed lines from the front, those of keyless lines from the back with
+// their slot (so the smallest slot is last). It sorts one part's keyed entries,
+// orders two entries for the merge of two parts, and gives an entry's line.
+
+template <bool kFoldCase, bool kColumn>
+struct TextKind {
+  using Entry = TextEntry;
+  std::size_t offset;  // the column's position; 0 for the whole line
+
+  std::size_t Locate(char** lines, Entry* work, std::size_t begin, std::size_t end) const {
+    std::size_t keyed = begin;
+    std::size_t tail = end;
+    for (std::size_t i = begin; i < end; ++i) {
+      if (!kColumn || HasColumn(lines[i])) {
+        const Byte* key = reinterpret_cast<const Byte*>(lines[i]) + offset;
+        work[keyed++] = Entry{LoadPrefix<kFoldCase, false>(key, 0), key};
+      } else {
+        work[--tail] = Entry{i, reinterpret_cast<const Byte*>(lines[i])};
+      }
+    }
+    return keyed - begin;
+  }
+  void Sort(Entry* a, std::size_t n, bool forMerge) const {
+    TextRadix<Entry, kFoldCase, false>::Sort(a, n);
+    if (forMerge) ReloadFirstBytes<kFoldCase, false>(a, n);
+  }
+  bool Before(const Entry& x, const Entry& y) const { return KeyBefore<kFoldCase, false>(x, y); }
+  char* Line(const Entry& e) const {
+    return const_cast<char*>(reinterpret_cast<const char*>(e.key - offset));
+  }
+  char* KeylessLine(const Entry& e) const {
+    return const_cast<char*>(reinterpret_cast<const char*>(e.key));
+  }
+  std::size_t Slot(const Entry& e) const { return e.prefix; }
+};
+
+template <bool kFoldCase>
+struct FieldKind {
+  using Entry = FieldEntry;
+
+  std::size_t Locate(char** lines, Entry* work, std::size_t begin, std::size_t end) const {
+    std::size_t keyed = begin;
+    std::size_t tail = end;
+    for (std::size_t i = begin; i < end; ++i) {
+      const char* field = LocateField(lines[i]);
+      if (field != nullptr) {
+        const Byte* key = reinterpret_cast<const Byte*>(field);
+        work[keyed++] = Entry{LoadPrefix<kFoldCase, true>(key, 0), key, lines[i]};
+      } else {
+        work[--tail] = Entry{i, nullptr, lines[i]};
+      }
+    }
+    return keyed - begin;
+  }
+  void Sort(Entry* a, std::size_t n, bool forMerge) const {
+    TextRadix<Entry, kFoldCase, true>::Sort(a, n);
+    if (forMerge) ReloadFirstBytes<kFoldCase, true>(a, n);
+  }
+  bool Before(const Entry& x, const Entry& y) const { return KeyBefore<kFoldCase, true>(x, y); }
+  char* Line(const Entry& e) const { return e.line; }
+  char* KeylessLine(const Entry& e) const { return e.line; }
+  std::size_t Slot(const Entry& e) const { return e.prefix; }
+};
+
+// Rows 3, 4 and 5. The radix sort is stable and part one holds the smaller slots,
+// so the merge (equal keys: part one's first) gives exactly the one-part result.
+struct NumberKind {
+  using Entry = NumberEntry;
+  char** lines;          // the table as it came, read for the rewrite
+  NumberEntry* entries;  // the work array
+  NumberEntry* spare;    // the radix sort's second buffer, as long as the work array
+  int row;
+  std::uint32_t flip;    // turns the signed value into the unsigned order wanted
+
+  std::size_t Locate(char** table, Entry* work, std::size_t begin, std::size_t end) const {
+    const std::size_t pos = static_cast<std::uint32_t>(SortPos);
+    std::size_t keyed = begin;
+    std::size_t tail = end;
+    for (std::size_t i = begin; i < end; ++i) {
+      const auto slot = static_cast<std::uint32_t>(i);
+      std::int32_t value;
+      if (row == 3) {
+        value = NumberValue(table[i]);
+      } else if (row == 4) {
+        if (!HasColumn(table[i])) {
+          work[--tail] = Entry{0, slot};
+          continue;
+        }
+        value = NumberValue(table[i] + pos);
+      } else {
+        value = FieldKeyNumber(table[i]);
+      }
+      work[keyed++] = Entry{static_cast<std::uint32_t>(value) ^ flip, slot};
+    }
+    return keyed - begin;
+  }
+  void Sort(Entry* a, std::size_t n, bool) const {
+    if (n > 1) RadixNumbers(a, spare + (a - entries), n);
+  }
+  bool Before(const Entry& x, const Entry& y) const { return x.key < y.key; }
+  char* Line(const Entry& e) const { return lines[e.slot]; }
+  char* KeylessLine(const Entry& e) const { return lines[e.slot]; }
+  std::size_t Slot(const Entry& e) const { return e.slot; }
+};
+
+// ---- Sorting in parts, merging into the table ----
+
+// The keyless entries of both parts in slot order: each part keeps its own at the
+// back of its range, the smallest slot last.
+template <class Entry>
+struct Keyless {
+  const Entry* firstEnd;
+  std::size_t firstCount;
+  const Entry* secondEnd;
+  std::size_t secondCount;
+
+  std::size_t Count() const { return firstCount + secondCount; }
+  const Entry& operator[](std::size_t j) const {
+    return j < firstCount ? firstEnd[-1 - static_cast<std::ptrdiff_t>(j)]
+                          : secondEnd[-1 - static_cast<std::ptrdiff_t>(j - firstCount)];
+  }
+};
+
+// The sorted keyed entries of two parts in merged order, taken from the front
+// (smallest first; of equal keys part one's first) or from the back (largest
+// first; of equal keys part two's last). Both ends are those of the one stable
+// merge, so k entries taken from the front and the rest from the back take every
+// entry once.
+template <class Kind>
+class Merge {
+ public:
+  using Entry = typename Kind::Entry;
+  Merge(const Kind& kind, const Entry* a, std::size_t na, const Entry* b, std::size_t nb)
+      : kind_(kind), a_(a), aEnd_(a + na), b_(b), bEnd_(b + nb) {}
+  const Entry& Front() {
+    if (b_ == bEnd_ || (a_ != aEnd_ && !kind_.Before(*b_, *a_))) return *a_++;
+    return *b_++;
+  }
+  const Entry& Back() {
+    if (b_ == bEnd_ || (a_ != aEnd_ && kind_.Before(bEnd_[-1], aEnd_[-1]))) return *--aEnd_;
+    return *--bEnd_;
+  }
+
+ private:
+  const Kind& kind_;
+  const Entry* a_;
+  const Entry* aEnd_;
+  const Entry* b_;
+  const Entry* bEnd_;
+};
+
+// Fills the table's slots from the first on: keyless lines into their own slots,
+// the next `quota` entries that `take` gives into the others, and then the keyless
+// slots that follow the last of those.
+template <class Kind, class Take>
+void FillFromFront(const Kind& kind, const Keyless<typename Kind::Entry>& keyless, char** out,
+                   std::size_t quota, Take take) {
+  std::size_t slot = 0;
+  std::size_t j = 0;
+  const std::size_t count = keyless.Count();
+  for (std::size_t placed = 0; placed < quota; ++slot) {
+    if (j < count && kind.Slot(keyless[j]) == slot) {
+      out[slot] = kind.KeylessLine(keyless[j++]);
     } else {
-      lines[i] = keyedLine(work[next++]);
+      out[slot] = kind.Line(take());
+      ++placed;
+    }
+  }
+  for (; j < count && kind.Slot(keyless[j]) == slot; ++slot) {
+    out[slot] = kind.KeylessLine(keyless[j++]);
+  }
+}
+
+// Fills the table's slots from the last one back until `quota` entries that `take`
+// gives are placed, keyless lines into their own slots on the way.
+template <class Kind, class Take>
+void FillFromBack(const Kind& kind, const Keyless<typename Kind::Entry>& keyless, char** out,
+                  std::size_t n, std::size_t quota, Take take) {
+  std::size_t slot = n;
+  std::size_t j = keyless.Count();
+  for (std::size_t placed = 0; placed < quota;) {
+    --slot;
+    if (j > 0 && kind.Slot(keyless[j - 1]) == slot) {
+      out[slot] = kind.KeylessLine(keyless[--j]);
+    } else {
+      out[slot] = kind.Line(take());
+      ++placed;
     }
   }
 }
 
-// Sorts the first 8 key bytes back into every entry's prefix, for the merge.
-template <bool kFoldCase>
-void ReloadFirstBytes(TextEntry* a, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) a[i].prefix = LoadPrefix<kFoldCase, false>(a[i].key, 0);
+// Locates and sorts the keys of the table's lines and writes the lines in order
+// into `out` (which may be the table itself), lines without a key in their slots.
+// From ParallelMinLines lines on each half of the table is located and sorted on
+// its own core, and the table filled from both ends at once, each end merging the
+// two halves; where no thread can be started all of it runs here.
+template <class Kind>
+void SortInParts(const Kind& kind, char** lines, typename Kind::Entry* work, std::size_t n,
+                 bool descending, char** out) {
+  using Entry = typename Kind::Entry;
+  const bool twoParts = UseTwoThreads(n);
+  const std::size_t half = twoParts ? n / 2 : n;
+  std::size_t keyedA = 0;
+  std::size_t keyedB = 0;
+  if (twoParts) {
+    RunBoth(
+        [&] {
+          keyedA = kind.Locate(lines, work, 0, half);
+          kind.Sort(work, keyedA, true);
+        },
+        [&] {
+          keyedB = kind.Locate(lines, work, half, n);
+          kind.Sort(work + half, keyedB, true);
+        });
+  } else {
+    keyedA = kind.Locate(lines, work, 0, n);
+    kind.Sort(work, keyedA, false);
+  }
+  const Keyless<Entry> keyless{work + half, half - keyedA, work + n, n - half - keyedB};
+  const std::size_t keyed = keyedA + keyedB;
+  // Descending order is the merged order taken from the other end.
+  auto fillFront = [&](std::size_t quota) {
+    Merge<Kind> merge(kind, work, keyedA, work + half, keyedB);
+    if (descending) {
+      FillFromFront(kind, keyless, out, quota, [&]() -> const Entry& { return merge.Back(); });
+    } else {
+      FillFromFront(kind, keyless, out, quota, [&]() -> const Entry& { return merge.Front(); });
+    }
+  };
+  if (!twoParts) {
+    fillFront(keyed);
+    return;
+  }
+  const std::size_t frontQuota = keyed / 2;
+  RunBoth([&] { fillFront(frontQuota); },
+          [&] {
+            Merge<Kind> merge(kind, work, keyedA, work + half, keyedB);
+            if (descending) {
+              FillFromBack(kind, keyless, out, n, keyed - frontQuota,
+                           [&]() -> const Entry& { return merge.Front(); });
+            } else {
+              FillFromBack(kind, keyless, out, n, keyed - frontQuota,
+                           [&]() -> const Entry& { return merge.Back(); });
+            }
+          });
 }
 
-// Each half of the entries radix sorted on its own core, then merged into the
-// table: by the first 8 key bytes, and only where those agree by the whole key.
-// Every line has its key here.
-template <bool kFoldCase>
-void SortTextOnTwoThreads(char** lines, TextEntry* work, std::size_t n, bool descending,
-                          std::size_t offset) {
-  const std::size_t half = n / 2;
-  auto sortPart = [](TextEntry* a, std::size_t count) {
-    TextRadix<TextEntry, kFoldCase, false>::Sort(a, count);
-    ReloadFirstBytes<kFoldCase>(a, count);
-  };
-  RunBoth([&] { sortPart(work, half); }, [&] { sortPart(work + half, n - half); });
-  auto before = [](const TextEntry& x, const TextEntry& y) {
-    if (x.prefix != y.prefix) return x.prefix < y.prefix;
-    const auto* a = reinterpret_cast<const char*>(x.key);
-    const auto* b = reinterpret_cast<const char*>(y.key);
-    return (kFoldCase ? CompareFolded(a, b) : std::strcmp(a, b)) < 0;
-  };
-  const TextEntry* left = work;
-  const TextEntry* const leftEnd = work + half;
-  const TextEntry* right = leftEnd;
-  const TextEntry* const rightEnd = work + n;
-  for (std::size_t k = 0; k < n; ++k) {
-    const TextEntry* next;
-    if (right == rightEnd || (left != leftEnd && !before(*right, *left))) {
-      next = left++;
-    } else {
-      next = right++;
-    }
-    lines[descending ? n - 1 - k : k] =
-        const_cast<char*>(reinterpret_cast<const char*>(next->key - offset));
-  }
+// Text keys: the work array holds one entry per line and the lines are written
+// back into the table.
+template <class Kind>
+bool SortTextKind(const Kind& kind, char** lines, std::size_t n, bool descending) {
+  using Entry = typename Kind::Entry;
+  auto* work = static_cast<Entry*>(AllocWork(n * sizeof(Entry)));
+  if (work == nullptr) return false;
+  SortInParts(kind, lines, work, n, descending, lines);
+  FreeWork(work);
+  return true;
 }
 
 template <bool kFoldCase>
 bool SortText(char** lines, std::size_t n, bool descending, bool column) {
-  auto* work = static_cast<TextEntry*>(AllocWork(n * sizeof(TextEntry)));
-  if (work == nullptr) return false;
-  const std::size_t offset = column ? static_cast<std::uint32_t>(SortPos) : 0;
-  std::size_t keyed = 0;
-  std::size_t tail = n;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (!column || HasColumn(lines[i])) {
-      const Byte* key = reinterpret_cast<const Byte*>(lines[i]) + offset;
-      work[keyed++] = TextEntry{LoadPrefix<kFoldCase, false>(key, 0), key};
-    } else {
-      work[--tail] = TextEntry{i, reinterpret_cast<const Byte*>(lines[i])};
-    }
-  }
-  if (keyed == n && UseTwoThreads(n)) {
-    SortTextOnTwoThreads<kFoldCase>(lines, work, n, descending, offset);
-    FreeWork(work);
-    return true;
-  }
-  TextRadix<TextEntry, kFoldCase, false>::Sort(work, keyed);
-  if (descending) std::reverse(work, work + keyed);
-  auto keyedLine = [offset](const TextEntry& e) {
-    return const_cast<char*>(reinterpret_cast<const char*>(e.key - offset));
-  };
-  auto keylessLine = [](const TextEntry& e) {
-    return const_cast<char*>(reinterpret_cast<const char*>(e.key));
-  };
-  RewriteTable(lines, n, work, keyed, keyedLine, keylessLine);
-  FreeWork(work);
-  return true;
-}
-
-template <bool kFoldCase>
-bool SortFieldText(char** lines, std::size_t n, bool descending) {
-  auto* work = static_cast<FieldEntry*>(AllocWork(n * sizeof(FieldEntry)));
-  if (work == nullptr) return false;
-  std::size_t keyed = 0;
-  std::size_t tail = n;
-  for (std::size_t i = 0; i < n; ++i) {
-    const char* field = LocateField(lines[i]);
-    if (field != nullptr) {
-      const Byte* key = reinterpret_cast<const Byte*>(field);
-      work[keyed++] = FieldEntry{LoadPrefix<kFoldCase, true>(key, 0), key, lines[i]};
-    } else {
-      work[--tail] = FieldEntry{i, nullptr, lines[i]};
-    }
-  }
-  TextRadix<FieldEntry, kFoldCase, true>::Sort(work, keyed);
-  if (descending) std::reverse(work, work + keyed);
-  auto lineOf = [](const FieldEntry& e) { return e.line; };
-  RewriteTable(lines, n, work, keyed, lineOf, lineOf);
-  FreeWork(work);
-  return true;
+  if (!column) return SortTextKind(TextKind<kFoldCase, false>{0}, lines, n, descending);
+  const std::size_t offset = static_cast<std::uint32_t>(SortPos);
+  return SortTextKind(TextKind<kFoldCase, true>{offset}, lines, n, descending);
 }
 
 // Rows 3, 4 and 5: whole line, column and field numbers.
@@ -414,40 +591,10 @@ bool SortNumbers(char** lines, std::size_t n, bool descending, int row) {
   auto* work = static_cast<NumberEntry*>(AllocWork(2 * n * sizeof(NumberEntry)));
   if (work == nullptr) return false;
   // Flipping the sign bit makes unsigned order the signed order; flipping the
-  // other bits as well reverses it.
-  const std::uint32_t flip = descending ? 0x7FFFFFFFu : 0x80000000u;
-  const std::size_t pos = static_cast<std::uint32_t>(SortPos);
-  std::size_t keyed = 0;
-  std::size_t tail = n;
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto slot = static_cast<std::uint32_t>(i);
-    std::int32_t value;
-    if (row == 3) {
-      value = NumberValue(lines[i]);
-    } else if (row == 4) {
-      if (!HasColumn(lines[i])) {
-        work[--tail] = NumberEntry{0, slot};
-        continue;
-      }
-      value = NumberValue(lines[i] + pos);
-    } else {
-      value = FieldKeyNumber(lines[i]);
-    }
-    work[keyed++] = NumberEntry{static_cast<std::uint32_t>(value) ^ flip, slot};
-  }
-  NumberEntry* spare = work + n;
-  if (keyed > 1) RadixNumbers(work, spare, keyed);
-  // Keyless entries sit at work[keyed..n) with the smallest slot at the back.
-  auto* table = reinterpret_cast<char**>(spare);
-  std::size_t next = 0;
-  std::size_t back = n;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (back > keyed && work[back - 1].slot == i) {
-      table[i] = lines[work[--back].slot];
-    } else {
-      table[i] = lines[work[next++].slot];
-    }
-  }
+  // other bits as well reverses it, so the entries are always merged ascending.
+  const NumberKind kind{lines, work, work + n, row, descending ? 0x7FFFFFFFu : 0x80000000u};
+  auto* table = reinterpret_cast<char**>(work + n);
+  SortInParts(kind, lines, work, n, false, table);
   std::memcpy(lines, table, n * sizeof(char*));
   FreeWork(work);
   return true;
@@ -466,8 +613,8 @@ bool SortByKeys(char** base, std::int64_t lineCount, std::int32_t order, int row
       return foldCase ? SortText<true>(base, n, descending, row == 1)
                       : SortText<false>(base, n, descending, row == 1);
     case 2:
-      return foldCase ? SortFieldText<true>(base, n, descending)
-                      : SortFieldText<false>(base, n, descending);
+      return foldCase ? SortTextKind(FieldKind<true>{}, base, n, descending)
+                      : SortTextKind(FieldKind<false>{}, base, n, descending);
     case 3:
     case 4:
     case 5:

@@ -2,7 +2,7 @@
 // output block, its delivery to the clipboard (a file's is in file_delivery.cpp)
 // and the run's boxes. Each step reports its own failure through ShowError;
 // RunSort only ends the run.
-#include <string.h>  // memrchr
+#include <string.h>  // stpcpy
 
 #include <cstdio>
 #include <cstring>
@@ -10,6 +10,7 @@
 
 #include "engine/engine_internal.h"
 #include "engine/messages.h"
+#include "engine/threads.h"
 
 namespace velkar {
 
@@ -18,6 +19,8 @@ unsigned char QuietFinish = 0;
 WindowHandle OwnerWindow = nullptr;
 char* pMem = nullptr;
 bool BlockTaken = false;
+std::uint64_t OutputLength = 0;
+std::uint64_t OutputLines = 0;
 
 // ---- Messages ----
 
@@ -108,7 +111,7 @@ void RunSort(WindowHandle ownerWindow, std::int32_t sortMode, const char* inputN
     RunResult = -1;
     return;
   }
-  BuildOutput(sortMode);
+  BuildOutput(sortMode, outputName != nullptr ? LineEnds::kCrLf : LineEnds::kLf);
   // From here the block holds everything that will be delivered.
   FreeReadbuf();
   FreeLineTable();
@@ -140,31 +143,97 @@ int AllocOutputBlock() {
   return 0;
 }
 
-// One pass at a moving write position. The duplicate test always covers whole
-// lines through the platform's equality, whatever the sort key was; the line
-// compared with is the one before in the table, written or not.
-void BuildOutput(std::int32_t sortMode) {
-  Platform* platform = CurrentPlatform();
-  bool dropDuplicates = (sortMode & kSortUnique) != 0;
-  bool ignoreCase = (sortMode & ~kSortUnique) >= kSortIgnoreCase;
-  char* w = pMem;
-  const char* previous = nullptr;
-  // After the sort the lines lie scattered over readbuf: ask for a line a few
-  // places ahead while this one is copied, so the copies do not wait on memory.
-  constexpr std::int64_t kAhead = 16;
-  for (std::int64_t i = 0; i < LineCount; ++i) {
-    if (i + kAhead < LineCount) __builtin_prefetch(Base[i + kAhead]);
-    const char* line = Base[i];
-    if (!dropDuplicates || previous == nullptr ||
-        !platform->StringsEqual(line, previous, ignoreCase)) {
-      std::size_t length = std::strlen(line);
-      std::memcpy(w, line, length);
-      w[length] = '\n';
-      w += length + 1;
-    }
-    previous = line;
+namespace {
+
+// The duplicate filter over Base: a line is written unless the filter is on and it
+// equals the line before it in the table, written or not. The test always covers
+// whole lines through the platform's equality, whatever the sort key was.
+struct Assembly {
+  Platform* platform;
+  bool dropDuplicates;
+  bool ignoreCase;
+  bool crlf;
+
+  bool Writes(std::int64_t i) const {
+    return !dropDuplicates || i == 0 || !platform->StringsEqual(Base[i], Base[i - 1], ignoreCase);
   }
-  *w = '\0';
+};
+
+// After the sort the lines lie scattered over readbuf: a line this many places
+// ahead is asked for while one is copied, so the copies do not wait on memory.
+constexpr std::int64_t kAhead = 16;
+
+// Writes lines [begin, end) of the table at a moving position from `w` on and
+// returns the position after the last; *lines gets how many were written. Each
+// line is copied by one pass that also finds its end.
+char* AssembleForward(const Assembly& a, std::int64_t begin, std::int64_t end, char* w,
+                      std::uint64_t* lines) {
+  std::uint64_t written = 0;
+  for (std::int64_t i = begin; i < end; ++i) {
+    if (i + kAhead < end) __builtin_prefetch(Base[i + kAhead]);
+    if (!a.Writes(i)) continue;
+    w = ::stpcpy(w, Base[i]);  // the NUL it leaves is the line end's place
+    if (a.crlf) *w++ = '\r';
+    *w++ = '\n';
+    ++written;
+  }
+  *lines = written;
+  return w;
+}
+
+// Writes lines [begin, end) of the table so that the last ends right before `w`,
+// moving back; returns the position of the first written byte.
+char* AssembleBackward(const Assembly& a, std::int64_t begin, std::int64_t end, char* w,
+                       std::uint64_t* lines) {
+  std::uint64_t written = 0;
+  for (std::int64_t i = end; i-- > begin;) {
+    if (i - kAhead >= begin) __builtin_prefetch(Base[i - kAhead]);
+    if (!a.Writes(i)) continue;
+    *--w = '\n';
+    if (a.crlf) *--w = '\r';
+    const std::size_t length = std::strlen(Base[i]);
+    w -= length;
+    std::memcpy(w, Base[i], length);
+    ++written;
+  }
+  *lines = written;
+  return w;
+}
+
+}  // namespace
+
+// One pass at a moving write position. From ParallelMinLines lines on, the first
+// half of the table is written from the block's start on while a second thread
+// writes the second half backward from the end of the longest text the lines can
+// make (none dropped); only where lines were dropped does the second half then move
+// down to meet the first. The block stays zero behind the text.
+void BuildOutput(std::int32_t sortMode, LineEnds ends) {
+  const Assembly assembly{CurrentPlatform(), (sortMode & kSortUnique) != 0,
+                          (sortMode & ~kSortUnique) >= kSortIgnoreCase, ends == LineEnds::kCrLf};
+  const std::int64_t n = LineCount;
+  if (!UseTwoThreads(static_cast<std::size_t>(n))) {
+    char* w = AssembleForward(assembly, 0, n, pMem, &OutputLines);
+    *w = '\0';
+    OutputLength = static_cast<std::uint64_t>(w - pMem);
+    return;
+  }
+  // OutputSize counts two line-end bytes a line.
+  const std::uint64_t unusedEnds = assembly.crlf ? 0 : static_cast<std::uint64_t>(n);
+  char* const textEnd = pMem + (OutputSize - unusedEnds);
+  const std::int64_t half = n / 2;
+  char* frontEnd = nullptr;
+  char* backStart = nullptr;
+  std::uint64_t frontLines = 0;
+  std::uint64_t backLines = 0;
+  RunBoth([&] { frontEnd = AssembleForward(assembly, 0, half, pMem, &frontLines); },
+          [&] { backStart = AssembleBackward(assembly, half, n, textEnd, &backLines); });
+  const auto backSize = static_cast<std::size_t>(textEnd - backStart);
+  if (backStart != frontEnd) {
+    std::memmove(frontEnd, backStart, backSize);
+    std::memset(frontEnd + backSize, 0, static_cast<std::size_t>(backStart - frontEnd));
+  }
+  OutputLength = static_cast<std::uint64_t>(frontEnd - pMem) + backSize;
+  OutputLines = frontLines + backLines;
 }
 
 void FreeOutputBlock() {
@@ -203,28 +272,6 @@ int WriteClipboardText() {
   BlockTaken = true;
   platform->CloseClipboard();
   return 0;
-}
-
-// ---- Line ends of the file form (delivery: file_delivery.cpp) ----
-
-std::uint64_t ExpandLineEnds(char* text, std::uint64_t length, std::uint64_t lineFeeds) {
-  // Each line moves once, right to left, so nothing is overwritten before it is read.
-  const std::uint64_t expandedLength = length + lineFeeds;
-  char* dst = text + expandedLength;
-  *dst = '\0';
-  std::uint64_t end = length;
-  while (lineFeeds > 0) {
-    auto* lf = static_cast<char*>(memrchr(text, '\n', static_cast<std::size_t>(end)));
-    if (lf == nullptr) break;
-    std::size_t tail = static_cast<std::size_t>(end) - static_cast<std::size_t>(lf - text) - 1;
-    dst -= tail;
-    std::memmove(dst, lf + 1, tail);
-    *--dst = '\n';
-    *--dst = '\r';
-    end = static_cast<std::uint64_t>(lf - text);
-    --lineFeeds;
-  }
-  return expandedLength;
 }
 
 }  // namespace velkar

@@ -1,7 +1,7 @@
 // Fuzzes the engine: random text with random SortMode, SortPos and KeyMode (values
 // outside the documented ones too) through the split, the sort and the assembly,
-// then through a whole clipboard run with one injected fault; aborts on any broken
-// rule. Input: 8 bytes of settings, then the text.
+// in both line-end forms, then through a whole clipboard run with one injected
+// fault; aborts on any broken rule. Input: 8 bytes of settings, then the text.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -159,13 +159,27 @@ void CheckSteps(const std::string& text, const Settings& s) {
   for (std::uint64_t i = built.size(); i <= velkar::OutputSize; ++i) {
     CHECK(velkar::pMem[i] == '\0', "a byte behind the text is not zero");
   }
-  CHECK(built == Joined(unique ? Deduplicated(table, ignoreCase) : table));
+  const std::vector<std::string> kept = unique ? Deduplicated(table, ignoreCase) : table;
+  CHECK(built == Joined(kept));
+  CHECK(velkar::OutputLength == built.size() && velkar::OutputLines == kept.size());
   if (unique) {
     std::vector<std::string> written = SplitLf(built);
     for (std::size_t i = 1; i < written.size(); ++i) {
       CHECK(!ref::SameLine(written[i], written[i - 1], ignoreCase), "equal neighbours kept");
     }
   }
+  velkar::FreeOutputBlock();
+
+  // The file form: the same lines, each ended by CR LF, the block zero behind them.
+  CHECK(velkar::AllocOutputBlock() == 0);
+  velkar::BuildOutput(s.sortMode, velkar::LineEnds::kCrLf);
+  std::string file;
+  for (const std::string& l : kept) file += l + "\r\n";
+  CHECK(file.size() <= velkar::OutputSize, "the file form overflows the block");
+  CHECK(std::string(velkar::pMem, velkar::OutputSize + 1) ==
+            file + std::string(velkar::OutputSize + 1 - file.size(), '\0'),
+        "file form");
+  CHECK(velkar::OutputLength == file.size() && velkar::OutputLines == kept.size());
   velkar::FreeLineTable();
   velkar::FreeOutputBlock();
 }
@@ -262,8 +276,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 8) return 0;
   Settings s = Decode(data);
   std::string text(reinterpret_cast<const char*>(data) + 8, size - 8);
-  // Every table of two lines or more takes the two-thread sort; the top bit of the
-  // wild value decides whether the second thread can be started.
+  // Every table of two lines or more takes the two-thread sort and assembly; the
+  // top bit of the wild value decides whether the second thread can be started.
   velkar::EngineThreads = 2;
   velkar::ParallelMinLines = 2;
   velkar::ThreadStartFails = (data[7] & 0x80) != 0;

@@ -99,7 +99,8 @@ class Platform {
   virtual void CloseClipboard() = 0;
 
   // Whole-string equality for the duplicate filter: exact, or with ASCII letter
-  // case ignored.
+  // case ignored. The engine calls it from a second thread too, at the same time:
+  // it must depend on its arguments alone.
   virtual bool StringsEqual(const char* a, const char* b, bool ignoreCase);
 
   // Files, by byte-string name. Results: 0 / -1, a file or nullptr, byte counts.

@@ -407,14 +407,20 @@ TEST(Messages, LongTextGoesToTheHeapAndComesBack) {
 
 // ---- Line ends and sizes ----
 
-TEST(LineEnds, ExpandInPlaceFromTheEnd) {
-  char text[32] = "ab\n\ncd\r\n";
-  std::uint64_t length = std::strlen(text);
-  EXPECT_EQ(ExpandLineEnds(text, length, 3), length + 3);
-  EXPECT_EQ(std::string(text), "ab\r\n\r\ncd\r\r\n");
-  char none[8] = "abc";
-  EXPECT_EQ(ExpandLineEnds(none, 3, 0), 3u);
-  EXPECT_STREQ(none, "abc");
+// The file form is built by the assembly itself: every line ends with CR LF, a CR
+// the line kept stays before it, and the sizes count the CR LF text and its lines.
+TEST(LineEnds, FileFormBuiltWithCrLf) {
+  ScopedFakePlatform fake;
+  char text[] = "ab\n\ncd\r\r\n";
+  ASSERT_EQ(AllocLineTable(3), 0);
+  SplitLines(text, 3);
+  ASSERT_EQ(AllocOutputBlock(), 0);
+  BuildOutput(0, LineEnds::kCrLf);
+  EXPECT_EQ(std::string(pMem, OutputSize + 1), std::string("ab\r\n\r\ncd\r\r\n\0", 12));
+  EXPECT_EQ(OutputLength, 11u);
+  EXPECT_EQ(OutputLines, 3u);
+  FreeOutputBlock();
+  FreeLineTable();
 }
 
 TEST(LineEnds, WrittenBytesCountedInTheLfText) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/messages.h"
+#include "engine/threads.h"
 #include "engine_test_support.h"
 
 namespace velkar::test {
@@ -249,6 +250,72 @@ TEST_F(RunSortTest, BuildOutputWritesLinesWithLfAndZeroesTheRest) {
   EXPECT_EQ(fake->LiveHeap(), 0);
 }
 
+// From ParallelMinLines lines on the table is assembled in two halves, the second
+// on another thread and backward from the block's end. Each table here is cut after
+// its second line: a duplicate pair straddling the cut (with and without case),
+// drops inside the second half (which then moves down), a kept CR, an empty line.
+// Both line ends, two threads, no thread and one thread must give the one text, the
+// block zero behind it, and the sizes of what was written.
+TEST_F(RunSortTest, AssemblyAcrossTheHalvesOfTheTable) {
+  struct Row {
+    const char* text;
+    std::int32_t sortMode;
+    const char* lf;
+  };
+  const Row rows[] = {
+      {"x\nA\na\nc\n", 4, "x\nA\na\nc\n"},
+      {"x\nA\na\nc\n", 6, "x\nA\nc\n"},
+      {"x\na\na\nc\n", 4, "x\na\nc\n"},
+      {"x\nA\na\nc\nc\nC\n", 6, "x\nA\nc\n"},
+      {"x\nA\na\nc\nc\nC\n", 4, "x\nA\na\nc\nC\n"},
+      {"a\na\na\na\na\n", 5, "a\n"},
+      {"\n\nd\r\r\n\n\n", 4, "\nd\r\n\n"},
+      {"p\nq\r\nr\rs\n", 0, "p\nq\nr\rs\n"},
+  };
+  struct Mode {
+    int threads;
+    bool startFails;
+  };
+  const std::size_t savedMin = ParallelMinLines;
+  ParallelMinLines = 2;
+  for (const Row& row : rows) {
+    for (const Mode mode : {Mode{2, false}, Mode{2, true}, Mode{1, false}}) {
+      for (LineEnds ends : {LineEnds::kLf, LineEnds::kCrLf}) {
+        EngineThreads = mode.threads;
+        ThreadStartFails = mode.startFails;
+        std::string expected = row.lf;
+        std::uint64_t lines = 0;
+        for (std::size_t p = 0; (p = expected.find('\n', p)) != std::string::npos; ++p) {
+          ++lines;
+          if (ends == LineEnds::kCrLf) expected.insert(p++, "\r");
+        }
+        std::string text = row.text;
+        const std::int64_t count = CountLines(text.data());
+        ASSERT_EQ(AllocLineTable(count), 0);
+        SplitLines(text.data(), count);
+        ASSERT_EQ(AllocOutputBlock(), 0);
+        BuildOutput(row.sortMode, ends);
+        const std::string where = std::string(row.text) + " mode " +
+                                  std::to_string(row.sortMode) + " threads " +
+                                  std::to_string(mode.threads) + (mode.startFails ? " fails" : "") +
+                                  (ends == LineEnds::kCrLf ? " CR LF" : " LF");
+        EXPECT_EQ(std::string(pMem, OutputSize + 1),
+                  expected + std::string(OutputSize + 1 - expected.size(), '\0'))
+            << where;
+        EXPECT_EQ(OutputLength, expected.size()) << where;
+        EXPECT_EQ(OutputLines, lines) << where;
+        FreeOutputBlock();
+        FreeLineTable();
+      }
+    }
+  }
+  EngineThreads = 0;
+  ThreadStartFails = false;
+  ParallelMinLines = savedMin;
+  EXPECT_EQ(fake->EngineBlocks(), 0);
+  EXPECT_EQ(fake->LiveHeap(), 0);
+}
+
 TEST_F(RunSortTest, DuplicatesDroppedOnlyBetweenNeighbours) {
   // KeyMode 0 keeps the input order, so the table is exactly the input.
   EXPECT_EQ(SortClipboard("b\na\na\n", 0, 0, 0), "b\na\na\n");
@@ -284,8 +351,8 @@ TEST_F(RunSortTest, SortedAndDeduplicatedThroughARun) {
 }
 
 // A table long enough to be split over two threads at the default limit gives
-// the same text as the reference order: both orders, duplicates dropped, case
-// ignored.
+// the same text as the reference order: both orders, duplicates dropped (on the
+// clipboard and in a file), case ignored.
 TEST_F(RunSortTest, LargeTableSortedOnTwoThreads) {
   std::string text;
   std::vector<std::string> lines;
@@ -313,6 +380,14 @@ TEST_F(RunSortTest, LargeTableSortedOnTwoThreads) {
     if (i == 0 || sorted[i] != sorted[i - 1]) unique += sorted[i] + "\n";
   }
   EXPECT_EQ(SortClipboard(text, 4), unique);
+  // The same to a file: CR LF ends written by the assembly's two halves.
+  WriteAll(Path("in.txt"), text);
+  RunSort(kOwner, 4, Path("in.txt").c_str(), Path("out.txt").c_str(), 0, 1);
+  std::string uniqueFile;
+  for (std::size_t p = 0, lf; (lf = unique.find('\n', p)) != std::string::npos; p = lf + 1) {
+    uniqueFile += unique.substr(p, lf - p) + "\r\n";
+  }
+  EXPECT_EQ(ReadAll(Path("out.txt")), uniqueFile);
   // Ignoring case: no two different lines of this alphabet fold alike, so the
   // folded order is one order too.
   auto folded = [](std::string line) {
