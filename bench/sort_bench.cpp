@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/engine_internal.h"
-#include "engine/sort_algorithm.h"
+#include "engine/bounded_sort.h"
 #include "platform/platform.h"
 
 namespace velkar {

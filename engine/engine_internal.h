@@ -89,7 +89,7 @@ void AdviseLargePages(void* p, std::size_t size);
 // Releases Base if it was allocated.
 void FreeLineTable();
 
-// ---- Sort keys and comparators (sort_keys.cpp, sort_lines.cpp) ----
+// ---- Sort keys and comparators (keys.cpp, sort_lines.cpp) ----
 
 // A comparison routine: negative when the first line goes first, positive when it
 // goes after, 0 when both compare equal. Only the sign counts.

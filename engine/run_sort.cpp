@@ -10,7 +10,7 @@
 
 #include "engine/engine_internal.h"
 #include "engine/messages.h"
-#include "engine/threads.h"
+#include "engine/parallel.h"
 
 namespace velkar {
 

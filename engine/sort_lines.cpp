@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "engine/engine_internal.h"
-#include "engine/key_sort.h"
-#include "engine/sort_algorithm.h"
-#include "engine/threads.h"
+#include "engine/radix_sort.h"
+#include "engine/bounded_sort.h"
+#include "engine/parallel.h"
 
 namespace velkar {
 
@@ -231,7 +231,7 @@ bool TakeRun(char** base, std::size_t n, int row, Compare compare) {
 }  // namespace
 
 // A table already in order, or in reverse order, costs one pass. Otherwise each
-// line's key is located once and the keys radix sorted (key_sort.cpp). Only when
+// line's key is located once and the keys radix sorted (radix_sort.cpp). Only when
 // that work array cannot be allocated is the table sorted in place with the
 // routine itself, which needs no memory. All give the routine's order.
 void SortLines(char** base, std::int64_t lineCount, std::int32_t order, std::int32_t sortPos,

@@ -14,7 +14,7 @@
 
 #include "engine/engine.h"
 #include "engine/engine_internal.h"
-#include "engine/threads.h"
+#include "engine/parallel.h"
 #include "platform/platform_fake.h"
 #include "reference_rules.h"
 

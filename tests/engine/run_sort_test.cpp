@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/messages.h"
-#include "engine/threads.h"
+#include "engine/parallel.h"
 #include "engine_test_support.h"
 
 namespace velkar::test {

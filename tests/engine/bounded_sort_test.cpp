@@ -2,7 +2,7 @@
 // answer at random it still leaves a permutation, stays inside the table (run it
 // under AddressSanitizer) and makes O(n log n) comparisons. Then a randomised run
 // of the whole engine in every mode.
-#include "engine/sort_algorithm.h"
+#include "engine/bounded_sort.h"
 
 #include <cmath>
 #include <cstdint>

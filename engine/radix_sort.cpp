@@ -6,7 +6,7 @@
 // rewritten from the sorted entries. No comparison routine is called at all. Large
 // tables are located and sorted in two halves on two cores and merged into the
 // table from both ends at once.
-#include "engine/key_sort.h"
+#include "engine/radix_sort.h"
 
 #include <string.h>  // strnlen
 
@@ -18,7 +18,7 @@
 #include <utility>
 
 #include "engine/engine_internal.h"
-#include "engine/threads.h"
+#include "engine/parallel.h"
 
 namespace velkar {
 namespace {

@@ -2,7 +2,7 @@
 // random and adversarial tables of every row and order it must leave a permutation
 // in the routine's order, with the lines that lack a key in their own places, and
 // the same keys, place by place, as the in-place sort with the routine.
-#include "engine/key_sort.h"
+#include "engine/radix_sort.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/sort_algorithm.h"
-#include "engine/threads.h"
+#include "engine/bounded_sort.h"
+#include "engine/parallel.h"
 #include "engine_test_support.h"
 
 namespace velkar::test {
