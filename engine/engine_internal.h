@@ -3,6 +3,8 @@
 // One run at a time: the state is process-wide and the routines are not reentrant.
 #pragma once
 
+#include <string.h>  // strnlen
+
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
@@ -102,6 +104,13 @@ int CompareBytes(const char* a, const char* b);
 int CompareFolded(const char* a, const char* b);
 // Number value of a text: white space, one sign, decimal digits, 32-bit wrap-around.
 std::int32_t NumberValue(const char* text);
+// Whether the line is longer than SortPos, read as unsigned 32-bit so that a negative
+// position lies beyond the end of every line: a column key needs it. strnlen stops
+// after SortPos + 1 bytes.
+inline bool HasColumn(const char* line) {
+  const std::size_t pos = static_cast<std::uint32_t>(SortPos);
+  return ::strnlen(line, pos + 1) > pos;
+}
 // Start of field SortPos in the line, or nullptr when the line has fewer commas.
 // A SortPos of 0 or less passes no comma.
 const char* LocateField(const char* line);

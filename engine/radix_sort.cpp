@@ -8,8 +8,6 @@
 // table from both ends at once.
 #include "engine/radix_sort.h"
 
-#include <string.h>  // strnlen
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -275,13 +273,6 @@ void RadixNumbers(NumberEntry* a, NumberEntry* tmp, std::size_t n) {
     std::swap(from, to);
   }
   if (from != a) std::memcpy(a, from, n * sizeof(NumberEntry));
-}
-
-// Whether the line is longer than SortPos, read as unsigned 32-bit so that a
-// negative position lies beyond the end of every line.
-bool HasColumn(const char* line) {
-  const std::size_t pos = static_cast<std::uint32_t>(SortPos);
-  return ::strnlen(line, pos + 1) > pos;
 }
 
 // The work array, from the platform's heap.

@@ -1,7 +1,5 @@
 // Sorting the line table: the eighteen comparison routines, ComparatorTable, the
 // choice of a routine from the run's settings, and SortLines over Base.
-#include <string.h>  // strnlen
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -31,13 +29,6 @@ char LeftKeyBuffer[kKeyBufferSize];
 char RightKeyBuffer[kKeyBufferSize];
 
 namespace {
-
-// Whether the line is longer than SortPos, read as unsigned 32-bit so that a negative
-// position lies beyond the end of every line. strnlen stops after SortPos + 1 bytes.
-inline bool HasColumn(const char* line) {
-  std::size_t pos = static_cast<std::uint32_t>(SortPos);
-  return ::strnlen(line, pos + 1) > pos;
-}
 
 inline int CompareNumbers(std::int32_t a, std::int32_t b) { return (a > b) - (a < b); }
 
