@@ -14,7 +14,7 @@
 
 namespace velkar {
 
-// ---- Module-level state (run_sort.cpp, line_table.cpp, sort_lines.cpp) ----
+// ---- Module-level state (run_sort.cpp, line_table.cpp, comparators.cpp) ----
 
 // Window given by the caller of the current or last run; owns every box of the run
 // and is the window the clipboard is opened for. Stored anew at the start of a run.
@@ -91,7 +91,7 @@ void AdviseLargePages(void* p, std::size_t size);
 // Releases Base if it was allocated.
 void FreeLineTable();
 
-// ---- Sort keys and comparators (keys.cpp, sort_lines.cpp) ----
+// ---- Sort keys and comparators (keys.cpp, comparators.cpp, sort_lines.cpp) ----
 
 // A comparison routine: negative when the first line goes first, positive when it
 // goes after, 0 when both compare equal. Only the sign counts.

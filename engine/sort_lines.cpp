@@ -1,121 +1,16 @@
-// Sorting the line table: the eighteen comparison routines, ComparatorTable, the
-// choice of a routine from the run's settings, and SortLines over Base.
+// Sorting the line table: a table already in the routine's order, or in its
+// reverse, is left or turned round after one pass; any other goes to the radix sort
+// of its keys (radix_sort.cpp), or, when that finds no memory, to the bounded
+// in-place sort with the routine itself (bounded_sort.h).
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "engine/bounded_sort.h"
 #include "engine/engine_internal.h"
 #include "engine/radix_sort.h"
-#include "engine/bounded_sort.h"
-#include "engine/parallel.h"
 
 namespace velkar {
-
-std::int32_t SortPos = 0;
-int EngineThreads = 0;
-std::size_t ParallelMinLines = std::size_t{1} << 16;
-bool ThreadStartFails = false;
-
-bool UseTwoThreads(std::size_t lines) {
-  if (lines < ParallelMinLines || lines < 2) return false;
-  if (EngineThreads == 0) {
-    const char* forced = std::getenv("VELKAR_THREADS");
-    return forced == nullptr || std::strcmp(forced, "1") != 0;
-  }
-  return EngineThreads > 1;
-}
-char LeftKeyBuffer[kKeyBufferSize];
-char RightKeyBuffer[kKeyBufferSize];
-
-namespace {
-
-inline int CompareNumbers(std::int32_t a, std::int32_t b) { return (a > b) - (a < b); }
-
-// Every result below lies within -255..255, so reversing the sign cannot overflow.
-
-int LineBytesAsc(const char* a, const char* b) { return CompareBytes(a, b); }
-int LineBytesDesc(const char* a, const char* b) { return -CompareBytes(a, b); }
-int LineFoldedAsc(const char* a, const char* b) { return CompareFolded(a, b); }
-int LineFoldedDesc(const char* a, const char* b) { return -CompareFolded(a, b); }
-
-int ColumnBytesAsc(const char* a, const char* b) {
-  if (!HasColumn(a) || !HasColumn(b)) return 0;
-  std::size_t pos = static_cast<std::uint32_t>(SortPos);
-  return CompareBytes(a + pos, b + pos);
-}
-int ColumnBytesDesc(const char* a, const char* b) { return -ColumnBytesAsc(a, b); }
-int ColumnFoldedAsc(const char* a, const char* b) {
-  if (!HasColumn(a) || !HasColumn(b)) return 0;
-  std::size_t pos = static_cast<std::uint32_t>(SortPos);
-  return CompareFolded(a + pos, b + pos);
-}
-int ColumnFoldedDesc(const char* a, const char* b) { return -ColumnFoldedAsc(a, b); }
-
-int FieldBytesAsc(const char* a, const char* b) {
-  const char* left = FieldKeyText(a, LeftKeyBuffer);
-  const char* right = FieldKeyText(b, RightKeyBuffer);
-  if (left == nullptr || right == nullptr) return 0;
-  return CompareBytes(left, right);
-}
-int FieldBytesDesc(const char* a, const char* b) { return -FieldBytesAsc(a, b); }
-int FieldFoldedAsc(const char* a, const char* b) {
-  const char* left = FieldKeyText(a, LeftKeyBuffer);
-  const char* right = FieldKeyText(b, RightKeyBuffer);
-  if (left == nullptr || right == nullptr) return 0;
-  return CompareFolded(left, right);
-}
-int FieldFoldedDesc(const char* a, const char* b) { return -FieldFoldedAsc(a, b); }
-
-int LineNumberAsc(const char* a, const char* b) {
-  return CompareNumbers(NumberValue(a), NumberValue(b));
-}
-int LineNumberDesc(const char* a, const char* b) { return -LineNumberAsc(a, b); }
-
-int ColumnNumberAsc(const char* a, const char* b) {
-  if (!HasColumn(a) || !HasColumn(b)) return 0;
-  std::size_t pos = static_cast<std::uint32_t>(SortPos);
-  return CompareNumbers(NumberValue(a + pos), NumberValue(b + pos));
-}
-int ColumnNumberDesc(const char* a, const char* b) { return -ColumnNumberAsc(a, b); }
-
-int FieldNumberAsc(const char* a, const char* b) {
-  return CompareNumbers(FieldKeyNumber(a), FieldKeyNumber(b));
-}
-int FieldNumberDesc(const char* a, const char* b) { return -FieldNumberAsc(a, b); }
-
-}  // namespace
-
-// Ignoring case means nothing to a number key: its columns 2 and 3 repeat 0 and 1.
-const Comparator ComparatorTable[6][4] = {
-    {LineBytesAsc, LineBytesDesc, LineFoldedAsc, LineFoldedDesc},
-    {ColumnBytesAsc, ColumnBytesDesc, ColumnFoldedAsc, ColumnFoldedDesc},
-    {FieldBytesAsc, FieldBytesDesc, FieldFoldedAsc, FieldFoldedDesc},
-    {LineNumberAsc, LineNumberDesc, LineNumberAsc, LineNumberDesc},
-    {ColumnNumberAsc, ColumnNumberDesc, ColumnNumberAsc, ColumnNumberDesc},
-    {FieldNumberAsc, FieldNumberDesc, FieldNumberAsc, FieldNumberDesc},
-};
-
-int SelectRow(std::int32_t sortPos, std::int32_t keyMode) {
-  switch (keyMode) {
-    case kKeyColumn:  // a string key at position 0 is the whole line
-      return sortPos == 0 ? 0 : 1;
-    case kKeyField:
-      return sortPos == 0 ? 0 : 2;
-    case kKeyColumn | kKeyNumber:
-      return sortPos == 0 ? 3 : 4;
-    case kKeyField | kKeyNumber:  // field 0 still passes a leading double quote
-      return 5;
-    default:
-      return -1;
-  }
-}
-
-Comparator SelectComparator(std::int32_t order, std::int32_t sortPos, std::int32_t keyMode) {
-  if (order < 0 || order > 3) return nullptr;
-  int row = SelectRow(sortPos, keyMode);
-  return row < 0 ? nullptr : ComparatorTable[row][order];
-}
 
 namespace {
 
@@ -219,6 +114,20 @@ bool TakeRun(char** base, std::size_t n, int row, Compare compare) {
   return false;
 }
 
+// Calls `sort` with the selected routine; for the whole-line byte rows with
+// strcmp in a lambda instead, which gives the routine's sign and which the pass
+// and the in-place sort call inline rather than through a pointer.
+template <class Sort>
+auto WithRoutine(int row, std::int32_t order, Comparator compare, Sort sort) {
+  if (row == 0 && order == 0) {
+    return sort([](const char* a, const char* b) { return std::strcmp(a, b); });
+  }
+  if (row == 0 && order == 1) {
+    return sort([](const char* a, const char* b) { return std::strcmp(b, a); });
+  }
+  return sort(compare);
+}
+
 }  // namespace
 
 // A table already in order, or in reverse order, costs one pass. Otherwise each
@@ -232,23 +141,12 @@ void SortLines(char** base, std::int64_t lineCount, std::int32_t order, std::int
   if (compare == nullptr || lineCount < 2) return;
   const int row = SelectRow(sortPos, keyMode);
   const auto n = static_cast<std::size_t>(lineCount);
-  // The whole-line byte routines are the common case: hand the passes strcmp
-  // itself, which gives the same sign and is called without a pointer.
-  auto ascending = [](const char* a, const char* b) { return std::strcmp(a, b); };
-  auto descending = [](const char* a, const char* b) { return std::strcmp(b, a); };
-  if (compare == LineBytesAsc ? TakeRun(base, n, row, ascending)
-      : compare == LineBytesDesc ? TakeRun(base, n, row, descending)
-                                 : TakeRun(base, n, row, compare)) {
+  if (WithRoutine(row, order, compare,
+                  [&](auto routine) { return TakeRun(base, n, row, routine); })) {
     return;
   }
   if (SortByKeys(base, lineCount, order, row)) return;
-  if (compare == LineBytesAsc) {
-    BoundedSort(base, lineCount, ascending);
-  } else if (compare == LineBytesDesc) {
-    BoundedSort(base, lineCount, descending);
-  } else {
-    BoundedSort(base, lineCount, compare);
-  }
+  WithRoutine(row, order, compare, [&](auto routine) { BoundedSort(base, lineCount, routine); });
 }
 
 }  // namespace velkar
