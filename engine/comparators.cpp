@@ -69,7 +69,7 @@ int FieldNumberDesc(const char* a, const char* b) { return -FieldNumberAsc(a, b)
 }  // namespace
 
 // Ignoring case means nothing to a number key: its columns 2 and 3 repeat 0 and 1.
-const Comparator ComparatorTable[6][4] = {
+const Comparator ComparatorTable[kRowCount][4] = {
     {LineBytesAsc, LineBytesDesc, LineFoldedAsc, LineFoldedDesc},
     {ColumnBytesAsc, ColumnBytesDesc, ColumnFoldedAsc, ColumnFoldedDesc},
     {FieldBytesAsc, FieldBytesDesc, FieldFoldedAsc, FieldFoldedDesc},
@@ -78,25 +78,25 @@ const Comparator ComparatorTable[6][4] = {
     {FieldNumberAsc, FieldNumberDesc, FieldNumberAsc, FieldNumberDesc},
 };
 
-int SelectRow(std::int32_t sortPos, std::int32_t keyMode) {
+ComparatorRow SelectRow(std::int32_t sortPos, std::int32_t keyMode) {
   switch (keyMode) {
     case kKeyColumn:  // a string key at position 0 is the whole line
-      return sortPos == 0 ? 0 : 1;
+      return sortPos == 0 ? kRowLineText : kRowColumnText;
     case kKeyField:
-      return sortPos == 0 ? 0 : 2;
+      return sortPos == 0 ? kRowLineText : kRowFieldText;
     case kKeyColumn | kKeyNumber:
-      return sortPos == 0 ? 3 : 4;
+      return sortPos == 0 ? kRowLineNumber : kRowColumnNumber;
     case kKeyField | kKeyNumber:  // field 0 still passes a leading double quote
-      return 5;
+      return kRowFieldNumber;
     default:
-      return -1;
+      return kRowNone;
   }
 }
 
 Comparator SelectComparator(std::int32_t order, std::int32_t sortPos, std::int32_t keyMode) {
   if (order < 0 || order > 3) return nullptr;
-  int row = SelectRow(sortPos, keyMode);
-  return row < 0 ? nullptr : ComparatorTable[row][order];
+  const ComparatorRow row = SelectRow(sortPos, keyMode);
+  return row == kRowNone ? nullptr : ComparatorTable[row][order];
 }
 
 }  // namespace velkar

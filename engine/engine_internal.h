@@ -121,11 +121,23 @@ char* FieldKeyText(const char* line, char* buffer);
 // line lacks the field.
 std::int32_t FieldKeyNumber(const char* line);
 
-// Rows: whole line, column, field (string); whole line, column, field (number).
+// The rows of ComparatorTable: what a line is compared by. A text row compares
+// bytes, or bytes with a..z folded when the order ignores case; a number row
+// compares values and ignores the case bit.
+enum ComparatorRow : int {
+  kRowNone = -1,     // no routine: the table keeps its order
+  kRowLineText,      // the whole line as text
+  kRowColumnText,    // the text from byte SortPos on
+  kRowFieldText,     // comma field SortPos as text
+  kRowLineNumber,    // the number at the line's start
+  kRowColumnNumber,  // the number at byte SortPos
+  kRowFieldNumber,   // the number in comma field SortPos
+  kRowCount,
+};
 // Columns: the order index (bit 0 descending, bit 1 ignore case).
-extern const Comparator ComparatorTable[6][4];
-// The row of ComparatorTable for these settings, or -1 for no sort.
-int SelectRow(std::int32_t sortPos, std::int32_t keyMode);
+extern const Comparator ComparatorTable[kRowCount][4];
+// The row of ComparatorTable for these settings, kRowNone for no sort.
+ComparatorRow SelectRow(std::int32_t sortPos, std::int32_t keyMode);
 // The routine SortLines uses for these settings, or nullptr for no sort.
 Comparator SelectComparator(std::int32_t order, std::int32_t sortPos, std::int32_t keyMode);
 // Stores SortPos and sorts Base[0 .. lineCount-1] in the order of the selected

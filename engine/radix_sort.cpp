@@ -367,14 +367,14 @@ struct FieldKind {
   std::size_t Slot(const Entry& e) const { return e.prefix; }
 };
 
-// Rows 3, 4 and 5. The radix sort is stable and part one holds the smaller slots,
+// The number rows. The radix sort is stable and part one holds the smaller slots,
 // so the merge (equal keys: part one's first) gives exactly the one-part result.
 struct NumberKind {
   using Entry = NumberEntry;
   char** lines;          // the table as it came, read for the rewrite
   NumberEntry* entries;  // the work array
   NumberEntry* spare;    // the radix sort's second buffer, as long as the work array
-  int row;
+  ComparatorRow row;
   std::uint32_t flip;    // turns the signed value into the unsigned order wanted
 
   std::size_t Locate(char** table, Entry* work, std::size_t begin, std::size_t end) const {
@@ -384,9 +384,9 @@ struct NumberKind {
     for (std::size_t i = begin; i < end; ++i) {
       const auto slot = static_cast<std::uint32_t>(i);
       std::int32_t value;
-      if (row == 3) {
+      if (row == kRowLineNumber) {
         value = NumberValue(table[i]);
-      } else if (row == 4) {
+      } else if (row == kRowColumnNumber) {
         if (!HasColumn(table[i])) {
           work[--tail] = Entry{0, slot};
           continue;
@@ -427,8 +427,8 @@ bool SortText(char** lines, std::size_t n, bool descending, bool column) {
   return SortTextKind(TextKind<kFoldCase, true>{offset}, lines, n, descending);
 }
 
-// Rows 3, 4 and 5: whole line, column and field numbers.
-bool SortNumbers(char** lines, std::size_t n, bool descending, int row) {
+// The number rows: whole line, column and field numbers.
+bool SortNumbers(char** lines, std::size_t n, bool descending, ComparatorRow row) {
   // Slots are 32-bit; a table too long for them takes the in-place sort.
   if (n > std::numeric_limits<std::uint32_t>::max()) return false;
   // The entries and the radix sort's second buffer, which then takes the
@@ -448,22 +448,24 @@ bool SortNumbers(char** lines, std::size_t n, bool descending, int row) {
 
 }  // namespace
 
-bool SortByKeys(char** base, std::int64_t lineCount, std::int32_t order, int row) {
+bool SortByKeys(char** base, std::int64_t lineCount, std::int32_t order, ComparatorRow row) {
   if (lineCount < 2) return true;
   const auto n = static_cast<std::size_t>(lineCount);
   const bool descending = (order & 1) != 0;
   const bool foldCase = (order & 2) != 0;
   switch (row) {
-    case 0:
-    case 1:
-      return foldCase ? SortText<true>(base, n, descending, row == 1)
-                      : SortText<false>(base, n, descending, row == 1);
-    case 2:
+    case kRowLineText:
+    case kRowColumnText: {
+      const bool column = row == kRowColumnText;
+      return foldCase ? SortText<true>(base, n, descending, column)
+                      : SortText<false>(base, n, descending, column);
+    }
+    case kRowFieldText:
       return foldCase ? SortTextKind(FieldKind<true>{}, base, n, descending)
                       : SortTextKind(FieldKind<false>{}, base, n, descending);
-    case 3:
-    case 4:
-    case 5:
+    case kRowLineNumber:
+    case kRowColumnNumber:
+    case kRowFieldNumber:
       return SortNumbers(base, n, descending, row);
     default:
       return false;

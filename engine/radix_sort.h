@@ -5,15 +5,16 @@
 
 #include <cstdint>
 
+#include "engine/engine_internal.h"
+
 namespace velkar {
 
-// Sorts base[0 .. lineCount-1] by comparator row `row` (0 whole line, 1 column,
-// 2 field as text; 3, 4, 5 the same as numbers) in order index `order`, at the key
-// position held in SortPos: the order the row's routine gives. Lines without a key
+// Sorts base[0 .. lineCount-1] by comparator row `row` in order index `order`, at
+// the key position held in SortPos: the order the row's routine gives. Lines without a key
 // (a column key on a line not longer than SortPos, a missing text field), which
 // compare equal to every line, keep their places, and the lines with a key are
 // sorted into the other places, so every pair of lines ends in order.
 // Returns false, with the table untouched, when the work array cannot be had.
-bool SortByKeys(char** base, std::int64_t lineCount, std::int32_t order, int row);
+bool SortByKeys(char** base, std::int64_t lineCount, std::int32_t order, ComparatorRow row);
 
 }  // namespace velkar

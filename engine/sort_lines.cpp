@@ -17,12 +17,12 @@ namespace {
 // Whether the line has the key of the row: a column key needs a line longer than
 // SortPos, a text field key the field. A line without its key compares equal to
 // every line. Number fields are always there (a missing one is 0).
-bool HasKey(int row, const char* line) {
+bool HasKey(ComparatorRow row, const char* line) {
   switch (row) {
-    case 1:
-    case 4:
+    case kRowColumnText:
+    case kRowColumnNumber:
       return HasColumn(line);
-    case 2:
+    case kRowFieldText:
       return LocateField(line) != nullptr;
     default:
       return true;
@@ -42,7 +42,7 @@ struct RunShape {
 // One linear pass: each line with a key against the keyed line before it, until
 // the table has been seen to go both up and down.
 template <class Compare>
-RunShape FindRun(char** base, std::size_t n, int row, Compare& compare) {
+RunShape FindRun(char** base, std::size_t n, ComparatorRow row, Compare& compare) {
   RunShape shape;
   bool up = true;
   bool down = true;
@@ -67,7 +67,7 @@ RunShape FindRun(char** base, std::size_t n, int row, Compare& compare) {
 
 // Reverses the order of the keyed lines among their own places; lines without a
 // key keep theirs.
-void ReverseKeyed(char** base, std::size_t n, int row) {
+void ReverseKeyed(char** base, std::size_t n, ComparatorRow row) {
   std::size_t i = 0;
   std::size_t j = n;
   for (;;) {
@@ -95,7 +95,7 @@ void ReverseStable(char** base, std::size_t n, Compare& compare) {
 // false when the table needs the sort. A reversed table gets equal keys in the
 // order they came in, as the stable number sort gives them.
 template <class Compare>
-bool TakeRun(char** base, std::size_t n, int row, Compare compare) {
+bool TakeRun(char** base, std::size_t n, ComparatorRow row, Compare compare) {
   const RunShape shape = FindRun(base, n, row, compare);
   switch (shape.run) {
     case Run::kAscending:
@@ -118,11 +118,11 @@ bool TakeRun(char** base, std::size_t n, int row, Compare compare) {
 // strcmp in a lambda instead, which gives the routine's sign and which the pass
 // and the in-place sort call inline rather than through a pointer.
 template <class Sort>
-auto WithRoutine(int row, std::int32_t order, Comparator compare, Sort sort) {
-  if (row == 0 && order == 0) {
+auto WithRoutine(ComparatorRow row, std::int32_t order, Comparator compare, Sort sort) {
+  if (row == kRowLineText && order == 0) {
     return sort([](const char* a, const char* b) { return std::strcmp(a, b); });
   }
-  if (row == 0 && order == 1) {
+  if (row == kRowLineText && order == 1) {
     return sort([](const char* a, const char* b) { return std::strcmp(b, a); });
   }
   return sort(compare);
@@ -139,7 +139,7 @@ void SortLines(char** base, std::int64_t lineCount, std::int32_t order, std::int
   SortPos = sortPos;
   Comparator compare = SelectComparator(order, sortPos, keyMode);
   if (compare == nullptr || lineCount < 2) return;
-  const int row = SelectRow(sortPos, keyMode);
+  const ComparatorRow row = SelectRow(sortPos, keyMode);
   const auto n = static_cast<std::size_t>(lineCount);
   if (WithRoutine(row, order, compare,
                   [&](auto routine) { return TakeRun(base, n, row, routine); })) {

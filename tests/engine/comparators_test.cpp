@@ -15,7 +15,7 @@ int Sign(int v) { return (v > 0) - (v < 0); }
 // One pair under one row at one position; the expected sign in ascending order by
 // bytes and by folded bytes (number rows: the same for both).
 struct PairCase {
-  int row;
+  ComparatorRow row;
   std::int32_t pos;
   std::string a;
   std::string b;
@@ -25,56 +25,56 @@ struct PairCase {
 
 const std::vector<PairCase>& PairCases() {
   static const std::vector<PairCase> cases = {
-      // Row 0: whole line, string.
-      {0, 0, "", "10", -1, -1},
-      {0, 0, "10", "9", -1, -1},
-      {0, 0, "9", "Zebra", -1, -1},
-      {0, 0, "Zebra", "apple", -1, 1},
-      {0, 0, "apple", "\x80", -1, -1},
-      {0, 0, "ab", "abc", -1, -1},
-      {0, 0, "a_", "ab", -1, 1},  // '_' lies between the cases, above folded 'B'
-      {0, 0, "[", "a", -1, 1},
-      {0, 0, "abc", "ABC", 1, 0},
-      {0, 0, "\x83\x41", "\x83\x61", -1, 0},  // a trail byte in a..z is folded too
-      {0, 0, "\xB1", "\x83\x40", 1, 1},       // half-width kana after lead 0x81..0x9F
-      {0, 0, "\xB1", "\xE0\x40", -1, -1},     // and before lead 0xE0..0xFC
-      {0, 0, "same", "same", 0, 0},
-      // Row 1: column, string.
-      {1, 2, "yya", "xxb", -1, -1},
-      {1, 2, "zz", "xxb", 0, 0},  // too short: equal to everything
-      {1, 2, "xxb", "zz", 0, 0},
-      {1, 2, "abC", "xyc", -1, 0},
-      {1, 1, "", "a", 0, 0},
-      {1, -1, "a", "b", 0, 0},  // a negative position lies beyond every line
-      {1, 1, "xA", "yb", -1, -1},
-      // Row 2: field, string.
-      {2, 1, "x, b", "y,a", -1, -1},
-      {2, 1, "a,b", "c", 0, 0},  // missing field: equal to everything
-      {2, 1, "q,B", "r,b", -1, 0},
-      {2, 2, "a,b,", "a,b,x", -1, -1},     // an empty field goes first
-      {2, 1, "\"a,b\",c", "z,b\"", 0, 0},  // no quoting: field 1 is b" in both
-      {2, 1, "x," + std::string(512, 'k') + "a", "y," + std::string(512, 'k') + "b", 0, 0},
-      {2, 1, "x," + std::string(511, 'k') + "a", "y," + std::string(511, 'k') + "b", -1, -1},
-      {2, -3, "b,a", "a,b", 1, 1},  // no comma passed: field 0
-      // Row 3: whole line, number.
-      {3, 0, "  42abc", "43", -1, -1},
-      {3, 0, "-7", "+7", -1, -1},
-      {3, 0, "007", "7", 0, 0},
-      {3, 0, "-2147483648", "-1", -1, -1},
-      {3, 0, "2147483647", "0", 1, 1},
-      {3, 0, "abc", "0", 0, 0},
-      // Row 4: column, number.
-      {4, 1, "x5", "y10", -1, -1},
-      {4, 1, "x", "y10", 0, 0},
-      {4, 1, "a-3", "b2", -1, -1},
-      {4, -2, "1", "2", 0, 0},
-      // Row 5: field, number.
-      {5, 1, "a,\"12", "b,3", 1, 1},
-      {5, 1, "a, \"12", "b,3", -1, -1},
-      {5, 1, "a,\"\"12", "b,-1", 1, 1},
-      {5, 1, "a", "b,5", -1, -1},  // a missing field is worth 0
-      {5, 0, "\"12", "3", 1, 1},
-      {5, 0, "9,1", "10,0", -1, -1},
+      // Whole line, string.
+      {kRowLineText, 0, "", "10", -1, -1},
+      {kRowLineText, 0, "10", "9", -1, -1},
+      {kRowLineText, 0, "9", "Zebra", -1, -1},
+      {kRowLineText, 0, "Zebra", "apple", -1, 1},
+      {kRowLineText, 0, "apple", "\x80", -1, -1},
+      {kRowLineText, 0, "ab", "abc", -1, -1},
+      {kRowLineText, 0, "a_", "ab", -1, 1},  // '_' lies between the cases, above folded 'B'
+      {kRowLineText, 0, "[", "a", -1, 1},
+      {kRowLineText, 0, "abc", "ABC", 1, 0},
+      {kRowLineText, 0, "\x83\x41", "\x83\x61", -1, 0},  // a trail byte in a..z is folded too
+      {kRowLineText, 0, "\xB1", "\x83\x40", 1, 1},       // half-width kana after lead 0x81..0x9F
+      {kRowLineText, 0, "\xB1", "\xE0\x40", -1, -1},     // and before lead 0xE0..0xFC
+      {kRowLineText, 0, "same", "same", 0, 0},
+      // Column, string.
+      {kRowColumnText, 2, "yya", "xxb", -1, -1},
+      {kRowColumnText, 2, "zz", "xxb", 0, 0},  // too short: equal to everything
+      {kRowColumnText, 2, "xxb", "zz", 0, 0},
+      {kRowColumnText, 2, "abC", "xyc", -1, 0},
+      {kRowColumnText, 1, "", "a", 0, 0},
+      {kRowColumnText, -1, "a", "b", 0, 0},  // a negative position lies beyond every line
+      {kRowColumnText, 1, "xA", "yb", -1, -1},
+      // Field, string.
+      {kRowFieldText, 1, "x, b", "y,a", -1, -1},
+      {kRowFieldText, 1, "a,b", "c", 0, 0},  // missing field: equal to everything
+      {kRowFieldText, 1, "q,B", "r,b", -1, 0},
+      {kRowFieldText, 2, "a,b,", "a,b,x", -1, -1},     // an empty field goes first
+      {kRowFieldText, 1, "\"a,b\",c", "z,b\"", 0, 0},  // no quoting: field 1 is b" in both
+      {kRowFieldText, 1, "x," + std::string(512, 'k') + "a", "y," + std::string(512, 'k') + "b", 0, 0},
+      {kRowFieldText, 1, "x," + std::string(511, 'k') + "a", "y," + std::string(511, 'k') + "b", -1, -1},
+      {kRowFieldText, -3, "b,a", "a,b", 1, 1},  // no comma passed: field 0
+      // Whole line, number.
+      {kRowLineNumber, 0, "  42abc", "43", -1, -1},
+      {kRowLineNumber, 0, "-7", "+7", -1, -1},
+      {kRowLineNumber, 0, "007", "7", 0, 0},
+      {kRowLineNumber, 0, "-2147483648", "-1", -1, -1},
+      {kRowLineNumber, 0, "2147483647", "0", 1, 1},
+      {kRowLineNumber, 0, "abc", "0", 0, 0},
+      // Column, number.
+      {kRowColumnNumber, 1, "x5", "y10", -1, -1},
+      {kRowColumnNumber, 1, "x", "y10", 0, 0},
+      {kRowColumnNumber, 1, "a-3", "b2", -1, -1},
+      {kRowColumnNumber, -2, "1", "2", 0, 0},
+      // Field, number.
+      {kRowFieldNumber, 1, "a,\"12", "b,3", 1, 1},
+      {kRowFieldNumber, 1, "a, \"12", "b,3", -1, -1},
+      {kRowFieldNumber, 1, "a,\"\"12", "b,-1", 1, 1},
+      {kRowFieldNumber, 1, "a", "b,5", -1, -1},  // a missing field is worth 0
+      {kRowFieldNumber, 0, "\"12", "3", 1, 1},
+      {kRowFieldNumber, 0, "9,1", "10,0", -1, -1},
   };
   return cases;
 }
@@ -98,13 +98,13 @@ TEST(Comparators, EveryRowInEveryOrderBothWays) {
 
 TEST(Comparators, EighteenDistinctRoutinesNumberRowsIgnoreCase) {
   std::vector<Comparator> seen;
-  for (int row = 0; row < 6; ++row) {
+  for (int row = 0; row < kRowCount; ++row) {
     for (int order = 0; order < 4; ++order) {
       Comparator c = ComparatorTable[row][order];
       ASSERT_NE(c, nullptr);
       if (std::find(seen.begin(), seen.end(), c) == seen.end()) seen.push_back(c);
     }
-    if (row >= 3) {
+    if (row >= kRowLineNumber) {
       EXPECT_EQ(ComparatorTable[row][2], ComparatorTable[row][0]);
       EXPECT_EQ(ComparatorTable[row][3], ComparatorTable[row][1]);
     }
@@ -219,12 +219,12 @@ TEST(Selection, RoutineForEverySetting) {
   for (std::int32_t keyMode = -1; keyMode <= 9; ++keyMode) {
     for (std::int32_t pos : {0, 3, -2}) {
       for (int order = 0; order < 4; ++order) {
-        int row = -1;
-        if (keyMode == 1) row = pos == 0 ? 0 : 1;
-        if (keyMode == 2) row = pos == 0 ? 0 : 2;
-        if (keyMode == 5) row = pos == 0 ? 3 : 4;
-        if (keyMode == 6) row = 5;
-        Comparator expected = row < 0 ? nullptr : ComparatorTable[row][order];
+        ComparatorRow row = kRowNone;
+        if (keyMode == 1) row = pos == 0 ? kRowLineText : kRowColumnText;
+        if (keyMode == 2) row = pos == 0 ? kRowLineText : kRowFieldText;
+        if (keyMode == 5) row = pos == 0 ? kRowLineNumber : kRowColumnNumber;
+        if (keyMode == 6) row = kRowFieldNumber;
+        Comparator expected = row == kRowNone ? nullptr : ComparatorTable[row][order];
         EXPECT_EQ(SelectComparator(order, pos, keyMode), expected)
             << "keyMode " << keyMode << " pos " << pos << " order " << order;
       }

@@ -34,12 +34,12 @@ const Case kCases[] = {
 
 // Whether a line has the key of `row` at the current SortPos; lines without one
 // compare equal to every line.
-bool HasKey(int row, const char* line) {
+bool HasKey(ComparatorRow row, const char* line) {
   static char buffer[kKeyBufferSize];
-  if (row == 1 || row == 4) {
+  if (row == kRowColumnText || row == kRowColumnNumber) {
     return std::string(line).size() > static_cast<std::uint32_t>(SortPos);
   }
-  if (row == 2) return FieldKeyText(line, buffer) != nullptr;
+  if (row == kRowFieldText) return FieldKeyText(line, buffer) != nullptr;
   return true;
 }
 
@@ -54,8 +54,8 @@ void CheckAgainstRoutine(std::vector<std::string>& lines, const Case& c, std::in
   for (std::string& line : lines) table.push_back(line.data());
   const auto n = static_cast<std::int64_t>(table.size());
   SortPos = c.sortPos;
-  const int row = SelectRow(c.sortPos, c.keyMode);
-  ASSERT_GE(row, 0);
+  const ComparatorRow row = SelectRow(c.sortPos, c.keyMode);
+  ASSERT_NE(row, kRowNone);
   Comparator compare = ComparatorTable[row][order];
 
   std::vector<char*> fast = table;
@@ -220,8 +220,8 @@ TEST_F(SortByKeysTest, TwoThreadsAndTheirFallbackKeepTheRoutinesOrder) {
                                     std::to_string(c.sortPos) + " order " +
                                     std::to_string(order);
           CheckAgainstRoutine(lines, c, order, trace);
-          const int row = SelectRow(c.sortPos, c.keyMode);
-          if (row < 3) continue;
+          const ComparatorRow row = SelectRow(c.sortPos, c.keyMode);
+          if (row < kRowLineNumber) continue;
           std::vector<char*> table;
           for (std::string& line : lines) table.push_back(line.data());
           std::vector<char*> split = table;
@@ -250,7 +250,7 @@ TEST_F(SortByKeysTest, PresortedReversedAndNearlySortedTables) {
   for (const Case& c : kCases) {
     for (std::int32_t order = 0; order < 4; ++order) {
       SortPos = c.sortPos;
-      const int row = SelectRow(c.sortPos, c.keyMode);
+      const ComparatorRow row = SelectRow(c.sortPos, c.keyMode);
       std::vector<std::string> source;
       for (int i = 0; i < 300; ++i) source.push_back(RandomLine(random, 12));
       std::vector<char*> sorted;
@@ -282,7 +282,7 @@ TEST_F(SortByKeysTest, PresortedReversedAndNearlySortedTables) {
       EXPECT_EQ(fake->Calls(FakePlatform::Step::HeapAlloc), allocations) << where;
 
       // Reversed: for number keys exactly the stable radix sort's table.
-      if (row >= 3) {
+      if (row >= kRowLineNumber) {
         table.clear();
         for (std::string& line : descending) table.push_back(line.data());
         std::vector<char*> viaKeys = table;
@@ -323,7 +323,7 @@ TEST_F(SortByKeysTest, KeysEndingAtAPageEndAreReadSafely) {
   for (const Case& c : kCases) {
     for (std::int32_t order = 0; order < 4; ++order) {
       SortPos = c.sortPos;
-      const int row = SelectRow(c.sortPos, c.keyMode);
+      const ComparatorRow row = SelectRow(c.sortPos, c.keyMode);
       std::vector<char*> sorted = table;
       ASSERT_TRUE(SortByKeys(sorted.data(), static_cast<std::int64_t>(sorted.size()), order, row));
       std::vector<std::string> lines;
