@@ -92,29 +92,47 @@ inline bool HasNul(const Block& b) {
       _mm_or_si128(_mm_cmpeq_epi8(b.v[2], zero), _mm_cmpeq_epi8(b.v[3], zero)));
   return _mm_movemask_epi8(any) != 0;
 }
+
+// The aligned 64-byte step that holds the text's first byte, and the mask that
+// keeps the bits of the bytes from the text's start on.
+struct Step {
+  const char* block;
+  std::uint64_t keep;
+};
+inline Step FirstStep(const char* text) {
+  const auto misalign = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(text) & 63);
+  return Step{text - misalign, ~0ull << misalign};
+}
+
+// Bit k set for each LF at byte k of the block that `keep` keeps and that lies
+// before the first kept NUL; *nuls gets the kept NULs' bits (0 when there are none).
+inline std::uint64_t LineFeedsBeforeNul(const Block& bytes, std::uint64_t keep,
+                                        std::uint64_t* nuls) {
+  std::uint64_t lfs = Mask(bytes, _mm_set1_epi8('\n')) & keep;
+  *nuls = HasNul(bytes) ? Mask(bytes, _mm_setzero_si128()) & keep : 0;
+  if (*nuls != 0) lfs &= (*nuls & (0 - *nuls)) - 1;
+  return lfs;
+}
+
+// The sum of the 16 byte counters.
+inline std::uint64_t SumLanes(__m128i lanes) {
+  const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+  return static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
+         static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+}
 #endif
 
 // Calls onLineFeed(position) for every LF before the text's first NUL, in order, and
 // returns the position of that NUL: one pass over the text 64 bytes at a time, with
-// no call per line. The reads are aligned, so none crosses into the next page;
-// AddressSanitizer would take the bytes of the last step past the NUL (in the same
-// 64 bytes, never used) for an overflow, so it does not watch them.
+// no call per line. The reads are aligned, so none crosses into the next page.
 template <class OnLineFeed>
 inline const char* ScanLineEnds(const char* text, OnLineFeed onLineFeed) {
 #if defined(__SSE2__)
-  const auto misalign = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(text) & 63);
-  const char* block = text - misalign;
-  // Bytes before the text in the first aligned step are masked off.
-  std::uint64_t keep = ~0ull << misalign;
-  const __m128i lineFeed = _mm_set1_epi8('\n');
-  for (;; block += 64, keep = ~0ull) {
-    const Block bytes = LoadBlock(block);
-    std::uint64_t lfs = Mask(bytes, lineFeed) & keep;
+  for (Step step = FirstStep(text);; step.block += 64, step.keep = ~0ull) {
     std::uint64_t nuls = 0;
-    if (HasNul(bytes)) nuls = Mask(bytes, _mm_setzero_si128()) & keep;
-    if (nuls != 0) lfs &= (nuls & (0 - nuls)) - 1;  // only the LFs before the first NUL
-    for (; lfs != 0; lfs &= lfs - 1) onLineFeed(block + __builtin_ctzll(lfs));
-    if (nuls != 0) return block + __builtin_ctzll(nuls);
+    std::uint64_t lfs = LineFeedsBeforeNul(LoadBlock(step.block), step.keep, &nuls);
+    for (; lfs != 0; lfs &= lfs - 1) onLineFeed(step.block + __builtin_ctzll(lfs));
+    if (nuls != 0) return step.block + __builtin_ctzll(nuls);
   }
 #else
   const char* end = text + std::strlen(text);
@@ -129,31 +147,24 @@ inline const char* ScanLineEnds(const char* text, OnLineFeed onLineFeed) {
 
 // The number of LFs before the text's first NUL, and that NUL's position in *end:
 // the same pass as ScanLineEnds, counting in byte lanes and adding the lanes up
-// every 63 steps (a lane gains at most 4 a step).
+// every 63 steps (a lane gains at most 4 a step). The first step, which may begin
+// before the text, and the step that holds the NUL are counted one mask at a time.
 inline std::uint64_t CountLineFeedsToNul(const char* text, const char** end) {
 #if defined(__SSE2__)
   const __m128i lineFeed = _mm_set1_epi8('\n');
-  const __m128i zero = _mm_setzero_si128();
   std::uint64_t count = 0;
-  // The bytes of the first aligned step that lie before the text, and the step
-  // that holds the NUL, are counted one mask at a time.
-  const auto misalign = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(text) & 63);
-  const char* block = text - misalign;
-  std::uint64_t keep = ~0ull << misalign;
+  Step step = FirstStep(text);
   for (;;) {
-    __m128i lanes = zero;
-    for (int step = 0; step < 63; ++step, block += 64, keep = ~0ull) {
-      const Block bytes = LoadBlock(block);
-      if (keep != ~0ull || HasNul(bytes)) {
-        std::uint64_t lfs = Mask(bytes, lineFeed) & keep;
-        const std::uint64_t nuls = Mask(bytes, zero) & keep;
-        if (nuls != 0) lfs &= (nuls & (0 - nuls)) - 1;
-        for (; lfs != 0; lfs &= lfs - 1) ++count;
+    __m128i lanes = _mm_setzero_si128();
+    for (int i = 0; i < 63; ++i, step.block += 64, step.keep = ~0ull) {
+      const Block bytes = LoadBlock(step.block);
+      if (step.keep != ~0ull || HasNul(bytes)) {
+        std::uint64_t nuls = 0;
+        count += static_cast<std::uint64_t>(
+            __builtin_popcountll(LineFeedsBeforeNul(bytes, step.keep, &nuls)));
         if (nuls != 0) {
-          *end = block + __builtin_ctzll(nuls);
-          const __m128i sums = _mm_sad_epu8(lanes, zero);
-          return count + static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
-                 static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+          *end = step.block + __builtin_ctzll(nuls);
+          return count + SumLanes(lanes);
         }
         continue;
       }
@@ -163,9 +174,7 @@ inline std::uint64_t CountLineFeedsToNul(const char* text, const char** end) {
       lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes.v[2], lineFeed));
       lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes.v[3], lineFeed));
     }
-    const __m128i sums = _mm_sad_epu8(lanes, zero);
-    count += static_cast<std::uint64_t>(_mm_cvtsi128_si64(sums)) +
-             static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums)));
+    count += SumLanes(lanes);
   }
 #else
   std::uint64_t count = 0;

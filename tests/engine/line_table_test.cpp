@@ -1,5 +1,7 @@
 // Line rules: how a text is counted and cut into lines, OutputSize, and the last
 // line without a line end.
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -105,6 +107,42 @@ TEST(LineRules, CutsInPlaceWithoutTouchingOutsideTheText) {
   EXPECT_EQ(start[1], '\0');  // the CR became the NUL, the LF stays behind it
   EXPECT_EQ(start[2], '\n');
   FreeLineTable();
+}
+
+// The line ends are found 64 aligned bytes at a time, and counted in byte lanes
+// summed every 63 steps: texts starting at every offset of a step, with an LF and
+// a NUL just before the start, texts of LFs only (the fullest lanes) and texts
+// whose NUL falls at either side of a lane sum must count and cut as byte by byte.
+TEST(LineRules, CountsAndCutsAtEveryAlignment) {
+  ScopedFakePlatform fake;
+  std::mt19937 random(7);
+  std::vector<std::string> texts = {std::string(9000, '\n'), std::string(4032, '\n') + "x",
+                                    std::string(4031, 'a') + "\n\n"};
+  std::string mixed(9000, 'a');
+  for (char& c : mixed) c = "ab\n\r"[random() % 4];
+  texts.push_back(mixed);
+  mixed[5000] = '\0';
+  texts.push_back(mixed);
+  alignas(64) static char buffer[64 + 9100];
+  for (const std::string& bytes : texts) {
+    std::int64_t expected = 0;
+    const std::size_t length = std::strlen(bytes.c_str());
+    for (std::size_t i = 0; i < length; ++i) expected += bytes[i] == '\n' ? 1 : 0;
+    if (length > 0 && bytes[length - 1] != '\n') ++expected;
+    for (std::size_t offset = 0; offset < 64; ++offset) {
+      std::memset(buffer, '\n', offset);
+      if (offset > 1) buffer[offset - 2] = '\0';
+      std::memcpy(buffer + offset, bytes.data(), bytes.size());
+      buffer[offset + bytes.size()] = '\0';
+      char* text = buffer + offset;
+      ASSERT_EQ(CountLines(text), expected) << "offset " << offset << " size " << bytes.size();
+      ASSERT_EQ(AllocLineTable(expected), 0);
+      SplitLines(text, expected);
+      EXPECT_EQ(LineCount, expected) << "offset " << offset;
+      EXPECT_EQ(Base[0], text);
+      FreeLineTable();
+    }
+  }
 }
 
 }  // namespace
