@@ -1,7 +1,8 @@
-// The in-place sort over the line table: an introsort whose every loop is bounded
-// by indices, never by what the comparison answers. So a routine that is not a
-// consistent ordering (a missing key compares equal to everything) still leaves a
-// permutation, touches nothing outside the table and ends in O(n log n).
+// The in-place sort SortLines falls back to when the radix sort finds no memory for
+// its work array: an introsort whose every loop is bounded by indices, never by
+// what the comparison answers. So a routine that is not a consistent ordering (a
+// missing key compares equal to everything) still leaves a permutation, touches
+// nothing outside the table and ends in O(n log n).
 #pragma once
 
 #include <cstdint>

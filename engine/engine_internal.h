@@ -141,8 +141,9 @@ ComparatorRow SelectRow(std::int32_t sortPos, std::int32_t keyMode);
 // The routine SortLines uses for these settings, or nullptr for no sort.
 Comparator SelectComparator(std::int32_t order, std::int32_t sortPos, std::int32_t keyMode);
 // Stores SortPos and sorts Base[0 .. lineCount-1] in the order of the selected
-// routine: by located keys (SortByKeys), or, when that has no room, in place with
-// the routine itself. With none selected the table keeps its order.
+// routine: a table already in that order or its reverse in one pass, any other by
+// located keys (SortByKeys), or, when that has no room, in place with the routine
+// itself. With none selected the table keeps its order.
 void SortLines(char** base, std::int64_t lineCount, std::int32_t order, std::int32_t sortPos,
                std::int32_t keyMode);
 

@@ -1,5 +1,6 @@
 // Text input and the line table: reads a file or the clipboard's text into readbuf,
-// counts its lines and cuts them in place, recording them in Base.
+// counts its lines and cuts them in place, each in one bulk pass over the text,
+// recording them in Base; and the large-page advice for the engine's big buffers.
 #include <string.h>  // memrchr
 
 #include <sys/mman.h>

@@ -1,7 +1,8 @@
 // One sort run from start to finish: the mode check, input, line table, sort, the
-// output block, its delivery to the clipboard (a file's is in file_delivery.cpp)
-// and the run's boxes. Each step reports its own failure through ShowError;
-// RunSort only ends the run.
+// output block and its assembly, its delivery to the clipboard (a file's is in
+// file_delivery.cpp), the error box with its message formatter, and the run's
+// boxes. Each step reports its own failure through ShowError; RunSort only ends
+// the run.
 #include <string.h>  // stpcpy
 
 #include <cstdio>

@@ -1,5 +1,5 @@
-// Line rules: how a text is counted and cut into lines, OutputSize, and the last
-// line without a line end.
+// Line rules: how a text is counted and cut into lines, OutputSize, the last line
+// without a line end, and the bulk scans at every alignment of the text.
 #include <cstring>
 #include <random>
 #include <string>
