@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_internal.h"
 #include "engine/bounded_sort.h"
+#include "engine/engine_internal.h"
 #include "platform/platform.h"
 
 namespace velkar {

@@ -160,7 +160,6 @@ int WriteTextFile(const char* fileName) {
     return -1;
   }
 
-
   if (replace) {
     std::string target = platform->ResolveLinks(fileName);
     switch (ReplaceThroughTempFile(target, info, length, size)) {

@@ -2,7 +2,6 @@
 // counts its lines and cuts them in place, each in one bulk pass over the text,
 // recording them in Base; and the large-page advice for the engine's big buffers.
 #include <string.h>  // memrchr
-
 #include <sys/mman.h>
 
 #include <cstdint>
@@ -73,14 +72,15 @@ struct Block {
 };
 __attribute__((no_sanitize_address)) inline Block LoadBlock(const char* block) {
   const auto* p = reinterpret_cast<const __m128i*>(block);
-  return Block{{_mm_load_si128(p), _mm_load_si128(p + 1), _mm_load_si128(p + 2),
-                _mm_load_si128(p + 3)}};
+  return Block{
+      {_mm_load_si128(p), _mm_load_si128(p + 1), _mm_load_si128(p + 2), _mm_load_si128(p + 3)}};
 }
 
 // Bit k set where byte k of the block equals every byte of `what`.
 inline std::uint64_t Mask(const Block& b, __m128i what) {
   auto m = [&](int k) {
-    return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b.v[k], what)))};
+    return std::uint64_t{
+        static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(b.v[k], what)))};
   };
   return m(0) | m(1) << 16 | m(2) << 32 | m(3) << 48;
 }
@@ -88,9 +88,9 @@ inline std::uint64_t Mask(const Block& b, __m128i what) {
 // Whether the block holds a NUL byte, with one mask for the 64 bytes.
 inline bool HasNul(const Block& b) {
   const __m128i zero = _mm_setzero_si128();
-  const __m128i any = _mm_or_si128(
-      _mm_or_si128(_mm_cmpeq_epi8(b.v[0], zero), _mm_cmpeq_epi8(b.v[1], zero)),
-      _mm_or_si128(_mm_cmpeq_epi8(b.v[2], zero), _mm_cmpeq_epi8(b.v[3], zero)));
+  const __m128i any =
+      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b.v[0], zero), _mm_cmpeq_epi8(b.v[1], zero)),
+                   _mm_or_si128(_mm_cmpeq_epi8(b.v[2], zero), _mm_cmpeq_epi8(b.v[3], zero)));
   return _mm_movemask_epi8(any) != 0;
 }
 

@@ -27,7 +27,8 @@ template <class First, class Second>
 void RunBoth(First first, Second second) {
   std::thread other;
   try {
-    if (ThreadStartFails) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    if (ThreadStartFails)
+      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
     other = std::thread(second);
   } catch (const std::exception&) {
     first();

@@ -137,15 +137,18 @@ void SortInParts(const Kind& kind, char** lines, typename Kind::Entry* work, std
     keyedA = kind.Locate(lines, work, 0, n);
     kind.Sort(work, keyedA, false);
   }
-  const merge_detail::Keyless<Entry> keyless{work + half, half - keyedA, work + n, n - half - keyedB};
+  const merge_detail::Keyless<Entry> keyless{work + half, half - keyedA, work + n,
+                                             n - half - keyedB};
   const std::size_t keyed = keyedA + keyedB;
   // Descending order is the merged order taken from the other end.
   auto fillFront = [&](std::size_t quota) {
     merge_detail::Merge<Kind> merge(kind, work, keyedA, work + half, keyedB);
     if (descending) {
-      merge_detail::FillFromFront(kind, keyless, out, quota, [&]() -> const Entry& { return merge.Back(); });
+      merge_detail::FillFromFront(kind, keyless, out, quota,
+                                  [&]() -> const Entry& { return merge.Back(); });
     } else {
-      merge_detail::FillFromFront(kind, keyless, out, quota, [&]() -> const Entry& { return merge.Front(); });
+      merge_detail::FillFromFront(kind, keyless, out, quota,
+                                  [&]() -> const Entry& { return merge.Front(); });
     }
   };
   if (!twoParts) {
@@ -158,13 +161,12 @@ void SortInParts(const Kind& kind, char** lines, typename Kind::Entry* work, std
             merge_detail::Merge<Kind> merge(kind, work, keyedA, work + half, keyedB);
             if (descending) {
               merge_detail::FillFromBack(kind, keyless, out, n, keyed - frontQuota,
-                           [&]() -> const Entry& { return merge.Front(); });
+                                         [&]() -> const Entry& { return merge.Front(); });
             } else {
               merge_detail::FillFromBack(kind, keyless, out, n, keyed - frontQuota,
-                           [&]() -> const Entry& { return merge.Back(); });
+                                         [&]() -> const Entry& { return merge.Back(); });
             }
           });
 }
-
 
 }  // namespace velkar

@@ -375,7 +375,7 @@ struct NumberKind {
   NumberEntry* entries;  // the work array
   NumberEntry* spare;    // the radix sort's second buffer, as long as the work array
   ComparatorRow row;
-  std::uint32_t flip;    // turns the signed value into the unsigned order wanted
+  std::uint32_t flip;  // turns the signed value into the unsigned order wanted
 
   std::size_t Locate(char** table, Entry* work, std::size_t begin, std::size_t end) const {
     const std::size_t pos = static_cast<std::uint32_t>(SortPos);

@@ -24,6 +24,8 @@ struct PairCase {
 };
 
 const std::vector<PairCase>& PairCases() {
+  const std::string k512(512, 'k');
+  const std::string k511(511, 'k');
   static const std::vector<PairCase> cases = {
       // Whole line, string.
       {kRowLineText, 0, "", "10", -1, -1},
@@ -53,8 +55,8 @@ const std::vector<PairCase>& PairCases() {
       {kRowFieldText, 1, "q,B", "r,b", -1, 0},
       {kRowFieldText, 2, "a,b,", "a,b,x", -1, -1},     // an empty field goes first
       {kRowFieldText, 1, "\"a,b\",c", "z,b\"", 0, 0},  // no quoting: field 1 is b" in both
-      {kRowFieldText, 1, "x," + std::string(512, 'k') + "a", "y," + std::string(512, 'k') + "b", 0, 0},
-      {kRowFieldText, 1, "x," + std::string(511, 'k') + "a", "y," + std::string(511, 'k') + "b", -1, -1},
+      {kRowFieldText, 1, "x," + k512 + "a", "y," + k512 + "b", 0, 0},  // cut after 512 bytes
+      {kRowFieldText, 1, "x," + k511 + "a", "y," + k511 + "b", -1, -1},
       {kRowFieldText, -3, "b,a", "a,b", 1, 1},  // no comma passed: field 0
       // Whole line, number.
       {kRowLineNumber, 0, "  42abc", "43", -1, -1},

@@ -251,7 +251,8 @@ TEST_F(FileDeliveryTest, FileSizeLimitInPlaceLeavesTheOldContent) {
   for (int i = 0; i < 1000; ++i) text += std::to_string(1000 + (i * 7919) % 1000) + "\n";
   WriteAll(Path("in.txt"), text);  // 5,000 bytes, 6,000 in CR LF
   fake->FailAt(Step::CreateTemp);
-  struct sigaction ignore {}, previous {};
+  struct sigaction ignore {
+  }, previous{};
   ignore.sa_handler = SIG_IGN;
   ASSERT_EQ(::sigaction(SIGXFSZ, &ignore, &previous), 0);
   rlimit saved{};
@@ -293,10 +294,9 @@ TEST_F(FileDeliveryTest, OwnerThatCannotBeKeptMeansWritingInPlace) {
   SortFile("b\na\n", Path("out.txt"));
   EXPECT_EQ(RunResult, 0);
   EXPECT_EQ(ReadAll(Path("out.txt")), "a\r\nb\r\n");
-  EXPECT_TRUE(InOrder(fake->log,
-                      {"CreateTempFileBeside", "GuardTempFile", "SetFileOwner", "CloseFile",
-                       "RemoveFile", "EndTempFileGuard", "OpenFileWrite", "ReserveFileSpace",
-                       "WriteFile", "SetFileLength"}));
+  EXPECT_TRUE(InOrder(fake->log, {"CreateTempFileBeside", "GuardTempFile", "SetFileOwner",
+                                  "CloseFile", "RemoveFile", "EndTempFileGuard", "OpenFileWrite",
+                                  "ReserveFileSpace", "WriteFile", "SetFileLength"}));
   EXPECT_EQ(CountOf(fake->log, "WriteFile"), 1);
   EXPECT_EQ(CountOf(fake->log, "RenameFile"), 0);
   EXPECT_EQ(Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));

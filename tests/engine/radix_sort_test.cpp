@@ -217,8 +217,7 @@ TEST_F(SortByKeysTest, TwoThreadsAndTheirFallbackKeepTheRoutinesOrder) {
           for (int i = 0; i < size; ++i) lines.push_back(RandomLine(random, 12));
           const std::string trace = std::string(mode.name) + " size " + std::to_string(size) +
                                     " key " + std::to_string(c.keyMode) + " pos " +
-                                    std::to_string(c.sortPos) + " order " +
-                                    std::to_string(order);
+                                    std::to_string(c.sortPos) + " order " + std::to_string(order);
           CheckAgainstRoutine(lines, c, order, trace);
           const ComparatorRow row = SelectRow(c.sortPos, c.keyMode);
           if (row < kRowLineNumber) continue;
@@ -261,9 +260,8 @@ TEST_F(SortByKeysTest, PresortedReversedAndNearlySortedTables) {
       std::vector<std::string> nearly = ascending;
       std::swap(nearly[100], nearly[200]);
       const std::vector<std::string> equal(300, "7,x,7,x");
-      const std::string where =
-          " key " + std::to_string(c.keyMode) + " pos " + std::to_string(c.sortPos) + " order " +
-          std::to_string(order);
+      const std::string where = " key " + std::to_string(c.keyMode) + " pos " +
+                                std::to_string(c.sortPos) + " order " + std::to_string(order);
       for (auto* table : {&ascending, &descending, &nearly}) {
         std::vector<std::string> lines = *table;
         CheckAgainstRoutine(lines, c, order, "shape" + where, Sorter::kSortLines);
@@ -286,8 +284,8 @@ TEST_F(SortByKeysTest, PresortedReversedAndNearlySortedTables) {
         table.clear();
         for (std::string& line : descending) table.push_back(line.data());
         std::vector<char*> viaKeys = table;
-        ASSERT_TRUE(SortByKeys(viaKeys.data(), static_cast<std::int64_t>(viaKeys.size()), order,
-                               row));
+        ASSERT_TRUE(
+            SortByKeys(viaKeys.data(), static_cast<std::int64_t>(viaKeys.size()), order, row));
         result = table;
         SortLines(result.data(), static_cast<std::int64_t>(result.size()), order, c.sortPos,
                   c.keyMode);

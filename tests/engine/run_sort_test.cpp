@@ -295,9 +295,9 @@ TEST_F(RunSortTest, AssemblyAcrossTheHalvesOfTheTable) {
         SplitLines(text.data(), count);
         ASSERT_EQ(AllocOutputBlock(), 0);
         BuildOutput(row.sortMode, ends);
-        const std::string where = std::string(row.text) + " mode " +
-                                  std::to_string(row.sortMode) + " threads " +
-                                  std::to_string(mode.threads) + (mode.startFails ? " fails" : "") +
+        const std::string where = std::string(row.text) + " mode " + std::to_string(row.sortMode) +
+                                  " threads " + std::to_string(mode.threads) +
+                                  (mode.startFails ? " fails" : "") +
                                   (ends == LineEnds::kCrLf ? " CR LF" : " LF");
         EXPECT_EQ(std::string(pMem, OutputSize + 1),
                   expected + std::string(OutputSize + 1 - expected.size(), '\0'))
