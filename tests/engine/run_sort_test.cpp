@@ -287,7 +287,7 @@ TEST_F(RunSortTest, AssemblyAcrossTheHalvesOfTheTable) {
         std::uint64_t lines = 0;
         for (std::size_t p = 0; (p = expected.find('\n', p)) != std::string::npos; ++p) {
           ++lines;
-          if (ends == LineEnds::kCrLf) expected.insert(p++, "\r");
+          if (ends == LineEnds::kCrLf) expected.insert(p++, 1, '\r');
         }
         std::string text = row.text;
         const std::int64_t count = CountLines(text.data());
