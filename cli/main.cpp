@@ -1,7 +1,8 @@
-// Program entry of `velkar`, which links no Qt: the standard descriptors, the two
-// informational words, the plain settings from the words, then either the console
-// run (no Qt library is ever loaded) or the desktop part, a module with Qt and the
-// window loaded from beside the program or from its installed folder.
+// Program entry of `velkar`, which links no Qt: the standard descriptors, the
+// clipboard server role handed straight to the desktop part, the two informational
+// words, the plain settings from the words, then either the console run (no Qt
+// library is ever loaded) or the desktop part, a module with Qt and the window
+// loaded from beside the program or from its installed folder.
 #include <dlfcn.h>
 #include <unistd.h>
 

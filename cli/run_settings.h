@@ -1,7 +1,8 @@
 // The settings a sort run is made from, as one plain value, and the option table
 // of the command line that fills them in. The window applies the same walk of the
 // words to its controls (ParseCommandLine); the console builds this value from
-// it and runs the engine without any window. Plain C++, no Qt.
+// it and runs the engine without any window. Also the messages both show for a
+// file side chosen with no name. Plain C++, no Qt.
 #pragma once
 
 #include <cstdint>
