@@ -185,6 +185,10 @@ std::uint64_t WriteToDescriptor(int fd, const void* data, std::uint64_t size) {
   return done;
 }
 
+bool WriteAll(int fd, const void* data, std::uint64_t size) {
+  return WriteToDescriptor(fd, data, size) == size;
+}
+
 std::uint64_t Platform::WriteFile(PlatformFile* file, const void* data, std::uint64_t size) {
   return WriteToDescriptor(file->fd, data, size);
 }

@@ -14,10 +14,6 @@ namespace velkar {
 
 namespace {
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  return WriteToDescriptor(fd, data, size) == size;
-}
-
 // A write error that shows only when the file is closed (a network file system)
 // shows on the close of a second descriptor of it; the first stays open.
 bool CloseCheckPasses(int fd) {

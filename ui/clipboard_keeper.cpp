@@ -66,10 +66,6 @@ class SelectionLossWatch : public QAbstractNativeEventFilter {
   void (*action_)() = nullptr;
 };
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  return WriteToDescriptor(fd, data, size) == size;
-}
-
 bool ReadAll(int fd, QByteArray* out) {
   char chunk[65536];
   for (;;) {
