@@ -19,7 +19,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions="$PWD/tests/lsan.supp"
 scripts/build.sh build-sanitize -DVELKAR_SANITIZE=ON -DVELKAR_BENCH=OFF
-ctest --test-dir build-sanitize --output-on-failure -j 2 -LE nosan
+ctest --test-dir build-sanitize --output-on-failure -j 2
 
 # The Debian package: lintian, the AppStream metainfo, the desktop entry.
 scripts/package.sh
