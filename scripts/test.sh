@@ -1,11 +1,15 @@
 #!/bin/sh
-# Sets up the machine, builds VELKAR and runs every test: the normal build, then
+# Sets up the machine, checks the layout of the sources, builds VELKAR and runs
+# every test: the normal build, then
 # the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then
 # the Debian package built and checked, then the fuzz targets for a bounded time
 # each.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh --test --package
+
+# The sources as .clang-format lays them out, before any build.
+scripts/check_format.sh
 
 export QT_QPA_PLATFORM=offscreen
 export LC_ALL=C.UTF-8
