@@ -310,9 +310,9 @@ void Platform::GuardTempFile(const char* name) {
   for (int i = 0; i < kGuardedCount; ++i) {
     // Only a signal that would end the program is taken over: one the user ignores
     // (nohup, a background job) stays ignored, and a handler of the caller's stays.
-    struct sigaction current {};
-    if (::sigaction(kGuardedSignals[i], nullptr, &current) != 0) continue;
-    if ((current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler != SIG_DFL) continue;
+    struct sigaction existing {};
+    if (::sigaction(kGuardedSignals[i], nullptr, &existing) != 0) continue;
+    if ((existing.sa_flags & SA_SIGINFO) != 0 || existing.sa_handler != SIG_DFL) continue;
     if (::sigaction(kGuardedSignals[i], &action, &previousActions[i]) == 0) installed[i] = true;
   }
 }

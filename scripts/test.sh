@@ -1,9 +1,8 @@
 #!/bin/sh
-# Sets up the machine, checks the layout of the sources, builds VELKAR and runs
-# every test: the normal build, then
-# the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer, then
-# the Debian package built and checked, then the fuzz targets for a bounded time
-# each.
+# Sets up the machine, checks the layout of the sources, builds VELKAR (every
+# warning an error) and runs every test: the normal build, then the same suite
+# built with AddressSanitizer and UndefinedBehaviorSanitizer, then the Debian
+# package built and checked, then the fuzz targets for a bounded time each.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh --test --package
