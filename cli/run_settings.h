@@ -17,10 +17,10 @@ namespace velkar {
 class OptionSink {
  public:
   virtual ~OptionSink() = default;
-  virtual void AutoRunOption(bool quiet) = 0;  // "-a" (quiet false), "-a+" (quiet true)
-  virtual void DescendingOption() = 0;         // "-r"
-  virtual void IgnoreCaseOption() = 0;         // "-i"
-  virtual void UniqueOption() = 0;             // "-u"
+  virtual void AutoRunOption(bool quiet) = 0;            // "-a" (quiet false), "-a+" (quiet true)
+  virtual void DescendingOption() = 0;                   // "-r"
+  virtual void IgnoreCaseOption() = 0;                   // "-i"
+  virtual void UniqueOption() = 0;                       // "-u"
   virtual void InputName(const std::string& name) = 0;   // "-f NAME" or any other word
   virtual void OutputName(const std::string& name) = 0;  // "-o NAME"
   // "-N[n][f]": the position text (digits only, cut to kMaxPositionDigits), then

@@ -81,8 +81,8 @@ void Platform::FreeBlockStorage(MemHandle block) {
 MemHandle Platform::GlobalHandle(const void* lockedAddress) {
   if (lockedAddress == nullptr) return nullptr;
   auto* bytes = static_cast<const unsigned char*>(lockedAddress);
-  auto* block = reinterpret_cast<MemBlock*>(
-      const_cast<unsigned char*>(bytes - offsetof(MemBlock, bytes)));
+  auto* block =
+      reinterpret_cast<MemBlock*>(const_cast<unsigned char*>(bytes - offsetof(MemBlock, bytes)));
   return block->magic == kBlockMagic ? block : nullptr;
 }
 

@@ -28,8 +28,8 @@ struct PlatformFile;
 
 // What a status query tells about a name (symbolic links followed).
 struct FileInfo {
-  std::uint64_t size = 0;  // bytes, for a regular file
-  unsigned mode = 0;       // permission bits (07777)
+  std::uint64_t size = 0;   // bytes, for a regular file
+  unsigned mode = 0;        // permission bits (07777)
   std::uint32_t owner = 0;  // user and group ids
   std::uint32_t group = 0;
   bool isRegular = false;

@@ -45,8 +45,7 @@ void TVelkarMainForm::HelpContents(QObject*) {
 
 // The empty keyword opens the help file's index.
 void TVelkarMainForm::HelpSearch(QObject*) {
-  CurrentPlatform()->ShowHelp(HandleOf(this), ApplicationHelpFile().c_str(), kHelpPartialKey,
-                              "");
+  CurrentPlatform()->ShowHelp(HandleOf(this), ApplicationHelpFile().c_str(), kHelpPartialKey, "");
 }
 
 int RunApplication() {

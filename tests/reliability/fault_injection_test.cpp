@@ -46,10 +46,9 @@ const std::string kOldOutput = "old content\r\nkept\r\n";
 
 const char* StepName(Step step) {
   static const char* const names[] = {
-      "HeapAlloc",  "GlobalAlloc", "GlobalLock", "ClipOpen", "ClipGet", "ClipLock",
-      "ClipEmpty",  "ClipSet",     "QueryFile",  "OpenRead", "Read",    "OpenWrite",
-      "CreateTemp", "Write",       "Flush",      "Close",    "Rename",  "CanWrite",
-      "Reserve",    "SetLength",   "SetOwner"};
+      "HeapAlloc", "GlobalAlloc", "GlobalLock", "ClipOpen", "ClipGet",   "ClipLock",   "ClipEmpty",
+      "ClipSet",   "QueryFile",   "OpenRead",   "Read",     "OpenWrite", "CreateTemp", "Write",
+      "Flush",     "Close",       "Rename",     "CanWrite", "Reserve",   "SetLength",  "SetOwner"};
   int i = static_cast<int>(step);
   return i < static_cast<int>(std::size(names)) ? names[i] : "Step?";
 }
@@ -409,8 +408,8 @@ class FaultSweep : public ::testing::Test {
     if (k.out == Out::kSameFile) {
       EXPECT_EQ(ReadAll(out), kInput);
     }
-    if ((k.out == Out::kNewFile || k.out == Out::kExistingInPlace) &&
-        fault->step == Step::Write && !fault->lasting) {
+    if ((k.out == Out::kNewFile || k.out == Out::kExistingInPlace) && fault->step == Step::Write &&
+        !fault->lasting) {
       // Written in place: the file keeps what the short write put there.
       EXPECT_EQ(ReadAll(out), kSortedCrLf.substr(0, kSortedCrLf.size() / 2));
     }
