@@ -26,7 +26,8 @@ std::vector<std::string> SplitCommandLine(std::string_view line);
 // built, which removes words such as "-style" or "-reverse" from argv.
 std::vector<std::string> WordsFromArgv(int argc, const char* const* argv);
 
-// The words ParseCommandLine applies; set once by main() (or by a test).
+// The words ParseCommandLine applies; set once by the desktop part's entry
+// (ui/desktop_main.cpp), or by a test.
 const std::vector<std::string>& CommandLineWords();
 void SetCommandLineWords(std::vector<std::string> words);
 

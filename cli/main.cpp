@@ -1,7 +1,8 @@
-// Program entry of `velkar`, which links no Qt: the standard descriptors, the two
-// informational words, the plain settings from the words, then either the console
-// run (no Qt library is ever loaded) or the desktop part, a module with Qt and the
-// window loaded from beside the program or from its installed folder.
+// Program entry of `velkar`, which links no Qt: the standard descriptors, the
+// clipboard server role handed straight to the desktop part, the two informational
+// words, the plain settings from the words, then either the console run (no Qt
+// library is ever loaded) or the desktop part, a module with Qt and the window
+// loaded from beside the program or from its installed folder.
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -66,7 +67,8 @@ int RunDesktop(int argc, char** argv) {
   }
   void* module = ::dlopen(chosen.c_str(), RTLD_NOW | RTLD_LOCAL);
   using Entry = int (*)(int, char**);
-  Entry entry = module != nullptr ? reinterpret_cast<Entry>(::dlsym(module, kModuleEntry)) : nullptr;
+  Entry entry =
+      module != nullptr ? reinterpret_cast<Entry>(::dlsym(module, kModuleEntry)) : nullptr;
   if (entry == nullptr) {
     const char* why = ::dlerror();
     std::fprintf(stderr, "velkar: cannot load the desktop part: %s\n",
@@ -114,8 +116,7 @@ int main(int argc, char* argv[]) {
       std::fprintf(stderr, "velkar: cannot open display %s\n", name.c_str());
       return 1;
     }
-    std::fprintf(stderr, "velkar: cannot open display %s; running in console mode\n",
-                 name.c_str());
+    std::fprintf(stderr, "velkar: cannot open display %s; running in console mode\n", name.c_str());
     plan.console = true;
   }
   if (plan.console) return RunOnConsole(settings);

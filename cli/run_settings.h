@@ -1,7 +1,8 @@
 // The settings a sort run is made from, as one plain value, and the option table
 // of the command line that fills them in. The window applies the same walk of the
 // words to its controls (ParseCommandLine); the console builds this value from
-// it and runs the engine without any window. Plain C++, no Qt.
+// it and runs the engine without any window. Also the messages both show for a
+// file side chosen with no name. Plain C++, no Qt.
 #pragma once
 
 #include <cstdint>
@@ -16,10 +17,10 @@ namespace velkar {
 class OptionSink {
  public:
   virtual ~OptionSink() = default;
-  virtual void AutoRunOption(bool quiet) = 0;  // "-a" (quiet false), "-a+" (quiet true)
-  virtual void DescendingOption() = 0;         // "-r"
-  virtual void IgnoreCaseOption() = 0;         // "-i"
-  virtual void UniqueOption() = 0;             // "-u"
+  virtual void AutoRunOption(bool quiet) = 0;            // "-a" (quiet false), "-a+" (quiet true)
+  virtual void DescendingOption() = 0;                   // "-r"
+  virtual void IgnoreCaseOption() = 0;                   // "-i"
+  virtual void UniqueOption() = 0;                       // "-u"
   virtual void InputName(const std::string& name) = 0;   // "-f NAME" or any other word
   virtual void OutputName(const std::string& name) = 0;  // "-o NAME"
   // "-N[n][f]": the position text (digits only, cut to kMaxPositionDigits), then

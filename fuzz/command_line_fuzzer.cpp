@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/run_settings.h"
 #include "engine/engine.h"
 #include "platform/byte_text.h"
 #include "platform/platform_fake.h"
-#include "cli/run_settings.h"
 #include "ui/command_line.h"
 #include "ui/main_form.h"
 #include "ui/up_down.h"

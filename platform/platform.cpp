@@ -81,8 +81,8 @@ void Platform::FreeBlockStorage(MemHandle block) {
 MemHandle Platform::GlobalHandle(const void* lockedAddress) {
   if (lockedAddress == nullptr) return nullptr;
   auto* bytes = static_cast<const unsigned char*>(lockedAddress);
-  auto* block = reinterpret_cast<MemBlock*>(
-      const_cast<unsigned char*>(bytes - offsetof(MemBlock, bytes)));
+  auto* block =
+      reinterpret_cast<MemBlock*>(const_cast<unsigned char*>(bytes - offsetof(MemBlock, bytes)));
   return block->magic == kBlockMagic ? block : nullptr;
 }
 
@@ -183,6 +183,10 @@ std::uint64_t WriteToDescriptor(int fd, const void* data, std::uint64_t size) {
     done += static_cast<std::uint64_t>(put);
   }
   return done;
+}
+
+bool WriteAll(int fd, const void* data, std::uint64_t size) {
+  return WriteToDescriptor(fd, data, size) == size;
 }
 
 std::uint64_t Platform::WriteFile(PlatformFile* file, const void* data, std::uint64_t size) {
@@ -306,9 +310,9 @@ void Platform::GuardTempFile(const char* name) {
   for (int i = 0; i < kGuardedCount; ++i) {
     // Only a signal that would end the program is taken over: one the user ignores
     // (nohup, a background job) stays ignored, and a handler of the caller's stays.
-    struct sigaction current {};
-    if (::sigaction(kGuardedSignals[i], nullptr, &current) != 0) continue;
-    if ((current.sa_flags & SA_SIGINFO) != 0 || current.sa_handler != SIG_DFL) continue;
+    struct sigaction existing {};
+    if (::sigaction(kGuardedSignals[i], nullptr, &existing) != 0) continue;
+    if ((existing.sa_flags & SA_SIGINFO) != 0 || existing.sa_handler != SIG_DFL) continue;
     if (::sigaction(kGuardedSignals[i], &action, &previousActions[i]) == 0) installed[i] = true;
   }
 }

@@ -28,8 +28,8 @@ struct PlatformFile;
 
 // What a status query tells about a name (symbolic links followed).
 struct FileInfo {
-  std::uint64_t size = 0;  // bytes, for a regular file
-  unsigned mode = 0;       // permission bits (07777)
+  std::uint64_t size = 0;   // bytes, for a regular file
+  unsigned mode = 0;        // permission bits (07777)
   std::uint32_t owner = 0;  // user and group ids
   std::uint32_t group = 0;
   bool isRegular = false;
@@ -164,8 +164,11 @@ class Platform {
 // Writes `size` bytes to a descriptor, retrying short writes and interruptions;
 // returns the number written (less than `size` only on a failure).
 std::uint64_t WriteToDescriptor(int fd, const void* data, std::uint64_t size);
+// The same, true only when every byte was written.
+bool WriteAll(int fd, const void* data, std::uint64_t size);
 
-// The platform the program runs on; set once by main() or by each test.
+// The platform the program runs on; set by the start of the console run or of the
+// desktop part, or by each test.
 Platform* CurrentPlatform();
 void SetCurrentPlatform(Platform* platform);
 

@@ -14,10 +14,6 @@ namespace velkar {
 
 namespace {
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  return WriteToDescriptor(fd, data, size) == size;
-}
-
 // A write error that shows only when the file is closed (a network file system)
 // shows on the close of a second descriptor of it; the first stays open.
 bool CloseCheckPasses(int fd) {
@@ -131,7 +127,8 @@ bool ConsolePlatform::SetClipboardText(MemHandle block) {
   if (bytes == nullptr) return false;
   std::size_t size = GlobalSize(block);
   const void* nul = std::memchr(bytes, 0, size);
-  std::size_t length = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes) : size;
+  std::size_t length =
+      nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes) : size;
   bool written = WriteAll(outputFd_, bytes, length) && CloseCheckPasses(outputFd_);
   Platform::GlobalUnlock(block);
   if (!written) return false;

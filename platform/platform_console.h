@@ -49,8 +49,8 @@ class ConsolePlatform : public Platform {
   int outputFd_;
   int errorFd_;
   bool open_ = false;
-  bool inputRead_ = false;     // standard input is read at most once
-  bool outOfMemory_ = false;   // the input did not fit in memory
+  bool inputRead_ = false;       // standard input is read at most once
+  bool outOfMemory_ = false;     // the input did not fit in memory
   MemHandle content_ = nullptr;  // the clipboard's text block, owned here
 };
 

@@ -106,9 +106,7 @@ MemHandle FakePlatform::GetClipboardText() {
   return handedOut_;
 }
 
-bool FakePlatform::ClipboardTextOutOfMemory() {
-  return clipboardOutOfMemory;
-}
+bool FakePlatform::ClipboardTextOutOfMemory() { return clipboardOutOfMemory; }
 
 bool FakePlatform::EmptyClipboard() {
   log.emplace_back("EmptyClipboard");

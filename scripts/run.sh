@@ -1,8 +1,10 @@
 #!/bin/sh
 # Sets up the machine with what building and running VELKAR needs, builds the
-# program alone (no tests, no benchmarks) and starts it; arguments go to the
-# program. Everything but the program's own output goes to standard error, so
-# that "scripts/run.sh -a+ < in > out" leaves only the sorted text in out.
+# program alone (build/ui/velkar and the desktop module it loads from beside it,
+# build/ui/velkar-desktop.so; no tests, no benchmarks) and starts it; arguments
+# go to the program. Everything but the program's own output goes to standard
+# error, so that "scripts/run.sh -a+ < in > out" (a filter: the console run, no
+# window) leaves only the sorted text in out.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/setup.sh --program >&2

@@ -3,7 +3,7 @@
 # are not touched, and apt runs only when one is missing.
 #   scripts/setup.sh [--program] [--test] [--package] [PACKAGE...]
 # --program: building and running the program; --test: that plus the tests, the
-# sanitizer and fuzz builds and the X11 checks; --package: that plus building and
+# format check, the sanitizer and fuzz builds and the X11 checks; --package: that plus building and
 # checking the Debian package. With no list named, --test. Other words are extra
 # packages (the benchmark adds its sorters).
 set -eu
@@ -12,7 +12,7 @@ PROGRAM="build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic fontconfig"
 TEST="libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xclip xdotool
-  clang libclang-rt-14-dev libfuzzer-14-dev
+  clang libclang-rt-14-dev libfuzzer-14-dev clang-format
   desktop-file-utils appstream file"
 PACKAGE="dpkg-dev file lintian appstream desktop-file-utils"
 

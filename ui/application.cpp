@@ -1,16 +1,16 @@
 // The application's frame: start-up order, help commands and the end.
 #include "ui/application.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
 
 #include "platform/platform.h"
-#include "platform/platform_qt.h"
+#include "platform/window_handle.h"
 #include "ui/about_box.h"
 #include "ui/command_line.h"
 #include "ui/main_form.h"
+#include "ui/ui_texts.h"
 
 namespace velkar {
 
@@ -38,15 +38,6 @@ class QuitOnClose : public QObject {
 
 const std::string& ApplicationHelpFile() { return HelpFile(); }
 
-void ConnectHelpMenu(TVelkarMainForm* form) {
-  QObject::connect(form->HelpContentsItem, &QAction::triggered, form,
-                   [form] { form->HelpContents(form->HelpContentsItem); });
-  QObject::connect(form->HelpSearchItem, &QAction::triggered, form,
-                   [form] { form->HelpSearch(form->HelpSearchItem); });
-  QObject::connect(form->HelpAboutItem, &QAction::triggered, form,
-                   [form] { form->HelpAbout(form->HelpAboutItem); });
-}
-
 void TVelkarMainForm::HelpContents(QObject*) {
   CurrentPlatform()->ShowHelp(HandleOf(this), ApplicationHelpFile().c_str(), kHelpContents,
                               nullptr);
@@ -54,15 +45,14 @@ void TVelkarMainForm::HelpContents(QObject*) {
 
 // The empty keyword opens the help file's index.
 void TVelkarMainForm::HelpSearch(QObject*) {
-  CurrentPlatform()->ShowHelp(HandleOf(this), ApplicationHelpFile().c_str(), kHelpPartialKey,
-                              "");
+  CurrentPlatform()->ShowHelp(HandleOf(this), ApplicationHelpFile().c_str(), kHelpPartialKey, "");
 }
 
 int RunApplication() {
   QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
   QIcon icon;
-  icon.addFile(QStringLiteral(":/velkar/velkar-16.png"));
-  icon.addFile(QStringLiteral(":/velkar/velkar-32.png"));
+  icon.addFile(QString::fromLatin1(texts::kSmallIconPath));
+  icon.addFile(QString::fromLatin1(texts::kIconPath));
   QApplication::setWindowIcon(icon);
   HelpFile() = kHelpFileName;
 
@@ -70,8 +60,6 @@ int RunApplication() {
   // FormCreate (command line, automatic run, perhaps a queued quit), then shown.
   auto* form = new TVelkarMainForm;
   VelkarMainForm = form;
-  form->setObjectName(QStringLiteral("VelkarMainForm"));
-  ConnectHelpMenu(form);
   form->installEventFilter(new QuitOnClose(form));
   form->FormCreate(form);
   form->show();

@@ -9,13 +9,6 @@
 #include <spawn.h>
 #include <unistd.h>
 
-#include <csignal>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-#include <vector>
-
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>
 #include <QClipboard>
@@ -24,6 +17,12 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QStringList>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -65,10 +64,6 @@ class SelectionLossWatch : public QAbstractNativeEventFilter {
   bool lost_ = false;
   void (*action_)() = nullptr;
 };
-
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  return WriteToDescriptor(fd, data, size) == size;
-}
 
 bool ReadAll(int fd, QByteArray* out) {
   char chunk[65536];
@@ -129,8 +124,8 @@ bool SpawnServer(int readFd) {
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK |
-                                            POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   sigset_t none;
   sigemptyset(&none);
   posix_spawnattr_setsigmask(&attributes, &none);
@@ -213,7 +208,8 @@ void KeepClipboardAfterExit() {
   std::signal(SIGPIPE, SIG_IGN);
   bool started = SpawnServer(fds[0]);
   ::close(fds[0]);
-  bool sent = started && WriteAll(fds[1], stream.constData(), static_cast<std::size_t>(stream.size()));
+  bool sent =
+      started && WriteAll(fds[1], stream.constData(), static_cast<std::size_t>(stream.size()));
   ::close(fds[1]);
   if (!sent) return;
 

@@ -9,10 +9,13 @@
 
 namespace velkar {
 
-// Set by "-a" and "-a+", cleared by FormCreate, read once by FormCreate.
+// Set by "-a" and "-a+"; cleared by FormCreate before it applies the command
+// line, then read by it to start the automatic run, and by Settings().
 extern unsigned char AutoRun;
 
-// Whether FormCreate asked the application to quit after a successful automatic run.
+// Cleared by FormCreate on entry and set when it queues the application's quit,
+// which it does after an automatic run that succeeded (RunResult 0). Nothing in
+// the program reads it; it tells the tests that the quit was asked for.
 extern bool QuitRequested;
 
 // The application's current hint text (Qt's status tip), which ShowHint shows.

@@ -1,5 +1,5 @@
 // The main window's small controls: byte-limited edit, browse panel, status line,
-// file dialog object.
+// file dialog object, decimal reading.
 #include "ui/controls.h"
 
 #include <QContextMenuEvent>

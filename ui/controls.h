@@ -1,6 +1,8 @@
 // The main window's own small controls: the edit box with a byte limit and a
-// user-modified flag, the panel used as a browse button, the status line with one
-// simple panel, and the file dialog object that remembers its last name.
+// user-modified flag, the check box and radio button that answer a click anywhere
+// on them, the panel used as a browse button, the status line with one simple
+// panel, the file dialog object that remembers its last name, and the reading of a
+// decimal text.
 #pragma once
 
 #include <QCheckBox>

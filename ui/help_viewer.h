@@ -1,6 +1,7 @@
-// The help viewer: the program's stand-in for the desktop help system. It shows the
-// help file (HTML, though still named "Velkar.hlp") at its contents or its index,
-// and reports a missing help file in a box of its own.
+// The help viewer: the program's own help window, which the desktop backend's help
+// call opens (desktop_main.cpp hooks it in). It shows the help file (HTML, though
+// still named "Velkar.hlp") at its contents or its index, and reports a missing
+// help file in a box of its own.
 #pragma once
 
 #include <QString>
@@ -25,8 +26,8 @@ class HelpViewer : public QWidget {
 
   // Loads `path`; false when it cannot be read.
   bool Load(const QString& path);
-  // The contents at the top, or the index (optionally at the first entry that
-  // starts with `keyword`).
+  // The contents at the top, or the index: its heading, and with a `keyword` the
+  // first text after that heading that matches it, letter case ignored, selected.
   void ShowContents();
   void ShowIndex(const QString& keyword);
 
@@ -44,7 +45,8 @@ class HelpViewer : public QWidget {
 // which does not block the caller.
 void ShowHelpViewer(const char* helpFile, unsigned command, const char* data);
 
-// The viewer window and its last "not found" box, for tests; nullptr when none.
+// The viewer window and its last "not found" box, nullptr when none: the module
+// deletes them at the program's end, and the tests look at them.
 HelpViewer* CurrentHelpViewer();
 QMessageBox* HelpMissingBox();
 

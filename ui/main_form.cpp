@@ -74,7 +74,9 @@ void TVelkarMainForm::ConnectHandlers() {
   // The menu.
   connect(FileOpenItem, &QAction::triggered, this, [this] { FileOpen2(FileOpenItem); });
   connect(FileExitItem, &QAction::triggered, this, [this] { FileExit(FileExitItem); });
-  // The Help menu's items: ConnectHelpMenu (application.cpp), for now.
+  connect(HelpContentsItem, &QAction::triggered, this, [this] { HelpContents(HelpContentsItem); });
+  connect(HelpSearchItem, &QAction::triggered, this, [this] { HelpSearch(HelpSearchItem); });
+  connect(HelpAboutItem, &QAction::triggered, this, [this] { HelpAbout(HelpAboutItem); });
 
   connect(qApp, &QApplication::focusChanged, this,
           [this](QWidget*, QWidget* now) { ShowDefaultButton(this, now); });

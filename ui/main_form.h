@@ -1,16 +1,22 @@
 // TVelkarMainForm: the program's one working window and the only store of its
 // settings. Where it is defined, file by file:
 //   main_form_layout.cpp   the form description and the build from it
-//   main_form.cpp          construction, ConnectHandlers (the window's connections;
-//                          the Help menu's are still made by the start-up's
-//                          ConnectHelpMenu), the first showing, the default button,
-//                          keys, closing
-//   control_behaviour.cpp  the rules that tie the controls together, the browse
-//                          panels and File > Open, the key position, drops
-//   run_request.cpp        the execute button: one run of the engine
-//   command_line.cpp       start-up (FormCreate), the command line, the hint
-//   application.cpp        Help > Contents and Help > Search
-//   about_box.cpp          Help > About
+//                          (BuildFromDescription)
+//   main_form.cpp          construction, ConnectHandlers (every connection of the
+//                          controls and menu items to their handlers), the first
+//                          showing, the default button, keys (FormKeyDown) and
+//                          closing (FileExit, CancelButtonClick)
+//   control_behaviour.cpp  the rules that tie the controls together (the check-box
+//                          handlers), the browse panels and File > Open (FileOpen,
+//                          FileOpen2, FileSaveAs), the key position (SortPosEditChange,
+//                          UpDown1Click, UpDown2Click), drops (FilesDropped)
+//   run_request.cpp        the execute button (OKButtonClick, ExecuteSort, Settings):
+//                          one run of the engine
+//   command_line.cpp       start-up (FormCreate), the command line
+//                          (ParseCommandLine), the hint (ShowHint)
+//   application.cpp        Help > Contents and Help > Search (HelpContents,
+//                          HelpSearch)
+//   about_box.cpp          Help > About (HelpAbout)
 // The texts it shows are those of ui_texts.h.
 #pragma once
 

@@ -1,8 +1,11 @@
 // Every text the program's windows show of their own, once: window and box
 // captions, control and menu captions, the dialogs' filters, the messages, the
-// About box's lines, the font face and the icons. UTF-8; the engine's messages are
-// in engine/messages.h.
+// About box's lines, the font face and the icons. UTF-8. The messages for a file
+// side with no name are the console run's too and are named here from
+// cli/run_settings.h; the engine's messages are in engine/messages.h.
 #pragma once
+
+#include "cli/run_settings.h"
 
 namespace velkar::texts {
 
@@ -59,9 +62,10 @@ inline constexpr char kSaveFilter[] =
     "テキストファイル(*.TXT, *.CSV)|*.TXT;*.CSV|すべてのファイル(*.*)|*.*";
 
 // --- Messages of the main window, with their captions ---
-inline constexpr char kRequestCaption[] = "VELKAR-ERROR";
-inline constexpr char kNoInputName[] = "読み込み先ファイルが未指定です";
-inline constexpr char kNoOutputName[] = "書き出し先ファイルが未指定です";
+// A file side chosen with no name: the console run shows the same (cli/run_settings.h).
+inline constexpr const auto& kRequestCaption = velkar::kRequestCaption;
+inline constexpr const auto& kNoInputName = velkar::kNoInputName;
+inline constexpr const auto& kNoOutputName = velkar::kNoOutputName;
 inline constexpr char kRunning[] = "ソート実行中！";  // the status line during a run
 inline constexpr char kSortPosCaption[] = "SortPosEdit->Text";
 inline constexpr char kNotANumberCaption[] = "ERROR";

@@ -1,5 +1,7 @@
 // The About box: its controls as the form describes them, the version text, and
 // how it shows and hides (centred once, modeless, Esc ignored, close only hides).
+#include "ui/about_box.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,7 +13,6 @@
 #include <QTest>
 
 #include "platform/platform_fake.h"
-#include "ui/about_box.h"
 #include "ui/main_form.h"
 
 namespace velkar {

@@ -1,22 +1,23 @@
 // The command line: the Windows-style splitter, the words taken from argv, every
 // row of ParseCommandLine's table applied to a real main window, and FormCreate
 // with its automatic run.
+#include "ui/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QPushButton>
 #include <QCoreApplication>
+#include <QPushButton>
 #include <QRadioButton>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/run_settings.h"
 #include "engine/engine.h"
 #include "platform/byte_text.h"
 #include "platform/platform_fake.h"
 #include "tests/ui/app_state_fixture.h"
-#include "cli/run_settings.h"
-#include "ui/command_line.h"
 #include "ui/main_form.h"
 
 namespace velkar {
@@ -145,23 +146,58 @@ TEST_F(ParseCommandLineTest, AppliesEveryRowOfTheTable) {
       {{"-a+"}, with([](RunSettings& s, int&) { s.autoRun = s.quietFinish = true; })},
       {{"-A+"}, with([](RunSettings& s, int&) { s.autoRun = s.quietFinish = true; })},
       {{"-r"}, with([](RunSettings& s, int&) { s.descending = true; })},
-      {{"-R", "-I", "-U"}, with([](RunSettings& s, int&) { s.descending = s.ignoreCase = s.unique = true; })},
+      {{"-R", "-I", "-U"},
+       with([](RunSettings& s, int&) { s.descending = s.ignoreCase = s.unique = true; })},
       {{"-r", "-r", "-i", "-i", "-u", "-u"},
        with([](RunSettings& s, int&) { s.descending = s.ignoreCase = s.unique = true; })},
       // Position options: only "n" then "f" take effect.
-      {{"-3nf"}, with([](RunSettings& s, int& up) { s.positionText = "3"; up = 3; s.numberKey = s.fieldKey = true; })},
-      {{"-3NF"}, with([](RunSettings& s, int& up) { s.positionText = "3"; up = 3; s.numberKey = s.fieldKey = true; })},
-      {{"-3fn"}, with([](RunSettings& s, int& up) { s.positionText = "3"; up = 3; s.fieldKey = true; })},
-      {{"-3n"}, with([](RunSettings& s, int& up) { s.positionText = "3"; up = 3; s.numberKey = true; })},
-      {{"-3f"}, with([](RunSettings& s, int& up) { s.positionText = "3"; up = 3; s.fieldKey = true; })},
-      {{"-12x"}, with([](RunSettings& s, int& up) { s.positionText = "12"; up = 12; })},
-      {{"-12xnf"}, with([](RunSettings& s, int& up) { s.positionText = "12"; up = 12; })},
+      {{"-3nf"}, with([](RunSettings& s, int& up) {
+         s.positionText = "3";
+         up = 3;
+         s.numberKey = s.fieldKey = true;
+       })},
+      {{"-3NF"}, with([](RunSettings& s, int& up) {
+         s.positionText = "3";
+         up = 3;
+         s.numberKey = s.fieldKey = true;
+       })},
+      {{"-3fn"}, with([](RunSettings& s, int& up) {
+         s.positionText = "3";
+         up = 3;
+         s.fieldKey = true;
+       })},
+      {{"-3n"}, with([](RunSettings& s, int& up) {
+         s.positionText = "3";
+         up = 3;
+         s.numberKey = true;
+       })},
+      {{"-3f"}, with([](RunSettings& s, int& up) {
+         s.positionText = "3";
+         up = 3;
+         s.fieldKey = true;
+       })},
+      {{"-12x"}, with([](RunSettings& s, int& up) {
+         s.positionText = "12";
+         up = 12;
+       })},
+      {{"-12xnf"}, with([](RunSettings& s, int& up) {
+         s.positionText = "12";
+         up = 12;
+       })},
       // All digits go into the edit; the up-down keeps to its range.
-      {{"-123456"}, with([](RunSettings& s, int& up) { s.positionText = "123456"; up = 1024; })},
-      {{"-1024"}, with([](RunSettings& s, int& up) { s.positionText = "1024"; up = 1024; })},
+      {{"-123456"}, with([](RunSettings& s, int& up) {
+         s.positionText = "123456";
+         up = 1024;
+       })},
+      {{"-1024"}, with([](RunSettings& s, int& up) {
+         s.positionText = "1024";
+         up = 1024;
+       })},
       // 127 digits are stored; no integer, so the up-down takes 1.
-      {{"-" + digits200 + "nf"},
-       with([](RunSettings& s, int&) { s.positionText = std::string(127, '7'); s.numberKey = s.fieldKey = true; })},
+      {{"-" + digits200 + "nf"}, with([](RunSettings& s, int&) {
+         s.positionText = std::string(127, '7');
+         s.numberKey = s.fieldKey = true;
+       })},
       // Words that are no option are input file names, taken verbatim.
       {{"-0"}, with([](RunSettings& s, int&) { s.inputName = "-0"; })},
       {{"-x"}, with([](RunSettings& s, int&) { s.inputName = "-x"; })},
@@ -181,7 +217,10 @@ TEST_F(ParseCommandLineTest, AppliesEveryRowOfTheTable) {
       {{"-o"}, Want{}},
       {{"-f", "-r"}, with([](RunSettings& s, int&) { s.inputName = "-r"; })},
       {{"-o", "-a"}, with([](RunSettings& s, int&) { s.outputName = "-a"; })},
-      {{"-o", "out.txt", "-a"}, with([](RunSettings& s, int&) { s.outputName = "out.txt"; s.autoRun = true; })},
+      {{"-o", "out.txt", "-a"}, with([](RunSettings& s, int&) {
+         s.outputName = "out.txt";
+         s.autoRun = true;
+       })},
       // Later names replace earlier ones.
       {{"a.txt", "-f", "b.txt"}, with([](RunSettings& s, int&) { s.inputName = "b.txt"; })},
       {{"-f", "a.txt", "c.txt"}, with([](RunSettings& s, int&) { s.inputName = "c.txt"; })},
@@ -216,8 +255,8 @@ TEST(RunSettings, ConvertsToTheEngineArgumentsAsTheRunRequestDoes) {
       {"12", false, true, 11, kKeyField},
       {"2", true, true, 1, kKeyField + kKeyNumber},
       {"0", false, false, -1, kKeyColumn},
-      {"", false, false, 0, kKeyColumn},                 // no integer: 1
-      {"777777777777", false, false, 0, kKeyColumn},     // past int: 1
+      {"", false, false, 0, kKeyColumn},                     // no integer: 1
+      {"777777777777", false, false, 0, kKeyColumn},         // past int: 1
       {"-2147483648", false, false, INT32_MIN, kKeyColumn},  // kept within 32 bits
   };
   for (const Row& row : rows) {

@@ -1,16 +1,15 @@
 // The console backend: message boxes as lines, the clipboard's text read from a
 // descriptor up to its first NUL (a non-blocking one waited for), text written to
 // a descriptor, write failures.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <optional>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 

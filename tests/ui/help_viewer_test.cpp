@@ -1,6 +1,8 @@
 // The help viewer and the help file: finding the file, opening it at its contents
 // or its index, the viewer's own box for a missing file, and a help file that
 // covers every control of the main window.
+#include "ui/help_viewer.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -14,7 +16,6 @@
 
 #include "platform/platform.h"
 #include "platform/platform_fake.h"
-#include "ui/help_viewer.h"
 #include "ui/main_form.h"
 
 namespace velkar {

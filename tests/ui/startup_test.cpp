@@ -2,7 +2,6 @@
 // quit after a successful automatic run, the four ways to close, the hint handler,
 // the help commands, and the console mode's run from the plain settings.
 #include <gtest/gtest.h>
-
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -19,12 +18,12 @@
 #include <functional>
 #include <string>
 
-#include "engine/engine.h"
-#include "platform/platform_fake.h"
-#include "tests/ui/app_state_fixture.h"
 #include "cli/console_run.h"
 #include "cli/run_settings.h"
 #include "cli/start_plan.h"
+#include "engine/engine.h"
+#include "platform/platform_fake.h"
+#include "tests/ui/app_state_fixture.h"
 #include "ui/about_box.h"
 #include "ui/application.h"
 #include "ui/command_line.h"
@@ -219,9 +218,14 @@ TEST(PlanStart, ChoosesTheConsoleForNoDisplayAndForAFilterFedOnStandardInput) {
       {"minimal with options", env("minimal:x=1", ":0", "", false), false, console},
       {"X display", env("", ":0", "", false), true, x11},
       {"X and Wayland", env("", ":0", "wayland-0", false), true, x11},
-      {"Wayland only", env("", "", "wayland-0", false), true, {false, "wayland", DisplayKind::kWayland}},
+      {"Wayland only",
+       env("", "", "wayland-0", false),
+       true,
+       {false, "wayland", DisplayKind::kWayland}},
       {"xcb named", env("xcb", "", "", false), false, {false, "", DisplayKind::kX11}},
-      {"wayland-egl named", env("wayland-egl", "", "w", false), false,
+      {"wayland-egl named",
+       env("wayland-egl", "", "w", false),
+       false,
        {false, "", DisplayKind::kWayland}},
       {"another platform", env("vnc", "", "", false), false, {false, "", DisplayKind::kOther}},
       // A pipe, FIFO or file on standard input with an automatic run: a filter.
