@@ -85,7 +85,7 @@ Replacement ReplaceThroughTempFile(const std::string& target, const FileInfo& in
   std::string tempName;
   PlatformFile* temp = platform->CreateTempFileBeside(target.c_str(), &tempName);
   if (temp == nullptr) return Replacement::kNotPossible;
-  // A terminating signal from here to the rename removes the temporary file.
+  // A terminating signal from the file's making to the rename removes it.
   platform->GuardTempFile(tempName.c_str());
   // The owner's file must stay the owner's: when the new file cannot be given its
   // owner and group, the old one is written in place instead.

@@ -125,6 +125,9 @@ PlatformFile* WrapFd(int fd) {
   return file;
 }
 
+bool ArmTempFileGuard(std::size_t nameLength);
+void PublishTempFile(const char* name);
+
 }  // namespace
 
 PlatformFile* Platform::OpenFileRead(const char* name) {
@@ -165,7 +168,11 @@ PlatformFile* Platform::CreateTempFileBeside(const char* target, std::string* te
   // places the file beside its target.
   if (base.size() > 100) base.resize(100);
   std::string pattern = dir + "." + base + ".velkar-XXXXXX";
+  // The signal guard goes in before the file exists, so that no terminating signal
+  // can leave it behind, however early it comes.
+  if (!ArmTempFileGuard(pattern.size())) return nullptr;
   int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+  PublishTempFile(fd >= 0 ? pattern.c_str() : nullptr);
   if (fd < 0) return nullptr;
   *tempName = pattern;
   return WrapFd(fd);
@@ -272,16 +279,29 @@ std::atomic<const char*> guardedName{nullptr};
 struct sigaction previousActions[kGuardedCount];
 bool installed[kGuardedCount] = {};
 
-extern "C" void RemoveGuardedFile(int signalNumber) {
-  const char* name = guardedName.load();
-  if (name != nullptr) ::unlink(name);
-  // Then the signal's own end: its default action, taken once this handler returns
-  // and the signal is unblocked again.
+// Set while the temporary file is being made: a signal then only leaves its number,
+// and the maker ends the program once the file's name is known.
+std::atomic<bool> creating{false};
+std::atomic<int> pendingSignal{0};
+
+void EndBySignal(int signalNumber) {
   struct sigaction byDefault {};
   byDefault.sa_handler = SIG_DFL;
   sigemptyset(&byDefault.sa_mask);
   ::sigaction(signalNumber, &byDefault, nullptr);
   ::raise(signalNumber);
+}
+
+extern "C" void RemoveGuardedFile(int signalNumber) {
+  if (creating.load()) {
+    pendingSignal.store(signalNumber);
+    return;
+  }
+  const char* name = guardedName.load();
+  if (name != nullptr) ::unlink(name);
+  // Then the signal's own end: its default action, taken once this handler returns
+  // and the signal is unblocked again.
+  EndBySignal(signalNumber);
 }
 
 void EndGuard() {
@@ -290,11 +310,61 @@ void EndGuard() {
     installed[i] = false;
   }
   guardedName.store(nullptr);
+  creating.store(false);
+}
+
+void InstallHandlers() {
+  struct sigaction action {};
+  action.sa_handler = RemoveGuardedFile;
+  sigemptyset(&action.sa_mask);
+  for (int signalNumber : kGuardedSignals) sigaddset(&action.sa_mask, signalNumber);
+  for (int i = 0; i < kGuardedCount; ++i) {
+    if (installed[i]) continue;
+    // Only a signal that would end the program is taken over: one the user ignores
+    // (nohup, a background job) stays ignored, and a handler of the caller's stays.
+    struct sigaction existing {};
+    if (::sigaction(kGuardedSignals[i], nullptr, &existing) != 0) continue;
+    if ((existing.sa_flags & SA_SIGINFO) != 0 || existing.sa_handler != SIG_DFL) continue;
+    if (::sigaction(kGuardedSignals[i], &action, &previousActions[i]) == 0) installed[i] = true;
+  }
+}
+
+// Puts the signal guard in for a temporary file about to be made, its name of
+// `nameLength` bytes not yet known; false when its name could not be stored.
+bool ArmTempFileGuard(std::size_t nameLength) {
+  EndGuard();
+  try {
+    GuardedNameStorage().reserve(nameLength + 1);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  pendingSignal.store(0);
+  creating.store(true);
+  InstallHandlers();
+  return true;
+}
+
+// The temporary file's name once made (nullptr: none was made); a signal that came
+// while it was being made ends the program now, the file removed first.
+void PublishTempFile(const char* name) {
+  if (name != nullptr) {
+    GuardedNameStorage().assign(name);  // reserved: no allocation here
+    guardedName.store(GuardedNameStorage().c_str());
+  }
+  creating.store(false);
+  if (int signalNumber = pendingSignal.exchange(0); signalNumber != 0) {
+    if (name != nullptr) ::unlink(name);
+    EndBySignal(signalNumber);
+  }
+  if (name == nullptr) EndGuard();
 }
 
 }  // namespace
 
 void Platform::GuardTempFile(const char* name) {
+  // The file made by CreateTempFileBeside is guarded from its making on.
+  const char* guarded = guardedName.load();
+  if (name != nullptr && guarded != nullptr && std::strcmp(name, guarded) == 0) return;
   EndGuard();
   if (name == nullptr) return;
   try {
@@ -303,18 +373,7 @@ void Platform::GuardTempFile(const char* name) {
     return;
   }
   guardedName.store(GuardedNameStorage().c_str());
-  struct sigaction action {};
-  action.sa_handler = RemoveGuardedFile;
-  sigemptyset(&action.sa_mask);
-  for (int signalNumber : kGuardedSignals) sigaddset(&action.sa_mask, signalNumber);
-  for (int i = 0; i < kGuardedCount; ++i) {
-    // Only a signal that would end the program is taken over: one the user ignores
-    // (nohup, a background job) stays ignored, and a handler of the caller's stays.
-    struct sigaction existing {};
-    if (::sigaction(kGuardedSignals[i], nullptr, &existing) != 0) continue;
-    if ((existing.sa_flags & SA_SIGINFO) != 0 || existing.sa_handler != SIG_DFL) continue;
-    if (::sigaction(kGuardedSignals[i], &action, &previousActions[i]) == 0) installed[i] = true;
-  }
+  InstallHandlers();
 }
 
 bool Platform::CanWriteFile(const char* name) { return ::access(name, W_OK) == 0; }
