@@ -18,7 +18,8 @@ inline constexpr std::size_t kMaxPositionDigits = 127;
 // separate words, double quotes make blanks part of a word and are dropped, an
 // empty pair of quotes where a word would begin is skipped, and the line ends at
 // its end or at a NUL. A word is kept whole whatever its length, and a word that
-// ends up empty is dropped. Word 0 is the program.
+// ends up empty is dropped. Word 0 is the program. Every start here has argv
+// (WordsFromArgv): only the tests and the command-line fuzzer call this.
 std::vector<std::string> SplitCommandLine(std::string_view line);
 
 // The words of argv as the shell split them: word 0 is the program, empty words

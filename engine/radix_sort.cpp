@@ -1,9 +1,10 @@
-// The fast sort of the line table, SortByKeys: one key kind a comparator row
-// locates each line's key once into the work array (the next 8 key bytes and a
-// pointer to the key, or the 32-bit number value), the entries are radix sorted
-// (radix_passes.h) and the table is rewritten from them. No comparison routine is
-// called at all. Large tables are located and sorted in two halves on two cores
-// and merged into the table from both ends at once (parallel_merge.h).
+// The fast sort of the line table, SortByKeys: the key kind of the comparator row
+// (text, field or number) locates each line's key once into the work array (the
+// next 8 key bytes and a pointer to the key, or the 32-bit number value), the
+// entries are radix sorted (radix_passes.h) and the table is rewritten from them.
+// No comparison routine is called at all. Large tables are located and sorted in
+// two halves on two cores and merged into the table from both ends at once
+// (parallel_merge.h).
 #include "engine/radix_sort.h"
 
 #include <algorithm>

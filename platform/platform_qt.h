@@ -1,7 +1,7 @@
 // The desktop backend of the platform seam, on Qt Widgets: message boxes, the
-// clipboard (its Unicode text as UTF-8 bytes, lossless), file dialogs and cursors.
-// Blocks, heap and files are the seam's defaults. The window handles it takes are
-// those of window_handle.h.
+// clipboard (its Unicode text as UTF-8 bytes, lossless), file dialogs, help (handed
+// to the viewer the desktop part sets) and cursors. Blocks, heap and files are the
+// seam's defaults. The window handles it takes are those of window_handle.h.
 #pragma once
 
 #include <QStringList>
