@@ -5,8 +5,9 @@
 # fsync and rename; optionally against busybox sort and the Rust coreutils sort.
 # Each repetition runs every pair once, the two sides back to back in alternating
 # order, so a change of load hits both; a ratio is the median of the per-repetition
-# ratios. Outputs are checked against velkar's first. Peak memory comes from the
-# rusage of wait4. The tables are markdown, with the load average before and after
+# ratios. Outputs are checked against velkar's first. Peak memory comes from one
+# more run of each sorter under bench/peak (wait4's rusage, taken by a small
+# process: a child of this one would report this process's size). The tables are markdown, with the load average before and after
 # each. Python 3 standard library only.
 # Usage: bench/run.py --help
 import argparse
@@ -54,6 +55,7 @@ DROPS_LINES = ("-u",)
 # with velkar's; the floor's must have the size of velkar's.
 SORTERS = ("gnu", "gnu-p1", "busybox", "uutils")
 FLOORS = ("floor", "floor-sync")
+PEAK = None  # bench/peak, beside the floor program
 DEFAULT_PAIRS = ("gnu", "gnu-p1", "floor", "floor-sync")
 OTHERS = ("busybox", "uutils")
 
@@ -86,7 +88,8 @@ def environment():
 def run_once(command, env, error_file):
     """Runs one command; returns (wall seconds, peak resident KiB, exit status,
     first line of its error output). The time covers the start of the process to
-    its reaping; the peak is the child's ru_maxrss from wait4."""
+    its reaping; the peak is the child's ru_maxrss from wait4, which includes this
+    process's own size (peak_kib measures a sorter's memory)."""
     with open(error_file, "wb") as err:
         start = time.perf_counter()
         proc = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL,
@@ -97,6 +100,17 @@ def run_once(command, env, error_file):
     with open(error_file, "rb") as err:
         first = err.read(4096).decode(errors="replace").strip().split("\n")[0]
     return seconds, usage.ru_maxrss, proc.returncode, first
+
+
+def peak_kib(command, env, error_file):
+    """The peak resident KiB of one run of command, measured by bench/peak."""
+    report = error_file + ".peak"
+    _, _, status, _ = run_once([PEAK, report] + command, env, error_file)
+    try:
+        with open(report) as f:
+            return int(f.read().strip() or 0) if status == 0 else 0
+    except (OSError, ValueError):
+        return 0
 
 
 def read_lines(path):
@@ -206,13 +220,12 @@ def measure_case(args, env, pairs, commands, mode, path, repeat, outputs, error_
             sides = ("velkar", other) if (r + index) % 2 == 0 else (other, "velkar")
             got = {}
             for t in sides:
-                seconds, peak, status, error = run_once(
+                seconds, _, status, error = run_once(
                     commands[t](spec, path, outputs[t]), env, error_file)
                 if status != 0:
                     failed[t] = "%s: exit %d (%s)" % (t, status, error)
                     break
                 got[t] = seconds
-                peaks[t] = max(peaks[t], peak)
             if len(got) < 2:
                 continue
             velkar_times.append(got["velkar"])
@@ -220,6 +233,9 @@ def measure_case(args, env, pairs, commands, mode, path, repeat, outputs, error_
             ratios[other].append(got["velkar"] / got[other])
         if r == 0 and not args.no_check and "velkar" not in failed:
             notes = check_outputs([t for t in pairs if t not in failed], outputs, mode)
+    for t in ("velkar",) + tuple(p for p in pairs if p in SORTERS):
+        if t not in failed:
+            peaks[t] = peak_kib(commands[t](spec, path, outputs[t]), env, error_file)
     return velkar_times, times, ratios, peaks, failed, notes
 
 
@@ -312,6 +328,10 @@ def main(argv):
             p.error("unknown tool: " + name)
     args.velkar = os.path.abspath(args.velkar or find_program(args.build, "velkar") or "")
     args.floor = os.path.abspath(args.floor or os.path.join(args.build, "bench", "floor"))
+    global PEAK
+    PEAK = os.path.join(os.path.dirname(args.floor), "peak")
+    if not os.access(PEAK, os.X_OK):
+        p.error("no peak binary at %s (build the peak target)" % PEAK)
     if not os.access(args.velkar, os.X_OK) or os.path.isdir(args.velkar):
         p.error("no velkar binary in %s (build it, or give --velkar)" % args.build)
     if any(t in FLOORS for t in args.pair_list) and not os.access(args.floor, os.X_OK):

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Builds velkar and the floor program in build/ (only those two targets), then runs
+# Builds velkar, the floor and the peak launcher in build/ (only those), then runs
 # the benchmark: bench/run.sh [bench/run.py options]
 #   e.g. bench/run.sh --sizes 2,1000,1000000 --repeat 5 --markdown build-bench/results.md
 # With --others it first installs busybox and the Rust coreutils to compare with too.
@@ -12,5 +12,5 @@ for arg in "$@"; do
 done
 scripts/setup.sh $packages
 cmake -S . -B build -G Ninja -DVELKAR_BENCH=ON >/dev/null
-nice cmake --build build --target velkar floor
+nice cmake --build build --target velkar floor peak
 exec python3 bench/run.py --build build "$@"
