@@ -257,9 +257,7 @@ char* ReadClipboardText() {
   }
   // The text ends at its first NUL, or at the end of the block if it has none.
   std::size_t blockSize = platform->GlobalSize(block);
-  const void* nul = std::memchr(text, 0, blockSize);
-  std::size_t length =
-      nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : blockSize;
+  std::size_t length = TextLength(text, blockSize);
   char* copy = static_cast<char*>(platform->HeapAlloc(length + 1));
   if (copy != nullptr) {
     std::memcpy(copy, text, length);

@@ -192,6 +192,11 @@ std::uint64_t WriteToDescriptor(int fd, const void* data, std::uint64_t size) {
   return done;
 }
 
+std::size_t TextLength(const char* bytes, std::size_t size) {
+  const void* nul = std::memchr(bytes, 0, size);
+  return nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes) : size;
+}
+
 bool WriteAll(int fd, const void* data, std::uint64_t size) {
   return WriteToDescriptor(fd, data, size) == size;
 }

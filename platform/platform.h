@@ -169,6 +169,10 @@ std::uint64_t WriteToDescriptor(int fd, const void* data, std::uint64_t size);
 // The same, true only when every byte was written.
 bool WriteAll(int fd, const void* data, std::uint64_t size);
 
+// The length of the text in a block of `size` bytes: up to its first NUL, or the
+// whole block when it holds none.
+std::size_t TextLength(const char* bytes, std::size_t size);
+
 // The platform the program runs on; set by the start of the console run or of the
 // desktop part, or by each test.
 Platform* CurrentPlatform();

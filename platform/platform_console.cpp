@@ -126,9 +126,7 @@ bool ConsolePlatform::SetClipboardText(MemHandle block) {
   const char* bytes = static_cast<const char*>(Platform::GlobalLock(block));
   if (bytes == nullptr) return false;
   std::size_t size = GlobalSize(block);
-  const void* nul = std::memchr(bytes, 0, size);
-  std::size_t length =
-      nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes) : size;
+  std::size_t length = TextLength(bytes, size);
   bool written = WriteAll(outputFd_, bytes, length) && CloseCheckPasses(outputFd_);
   Platform::GlobalUnlock(block);
   if (!written) return false;

@@ -125,8 +125,7 @@ bool FakePlatform::SetClipboardText(MemHandle block) {
   // block is the clipboard's from here on.
   const char* bytes = static_cast<const char*>(Platform::GlobalLock(block));
   std::size_t size = GlobalSize(block);
-  const void* nul = std::memchr(bytes, 0, size);
-  clipboardText = std::string(bytes, nul != nullptr ? static_cast<const char*>(nul) - bytes : size);
+  clipboardText = std::string(bytes, TextLength(bytes, size));
   Platform::GlobalUnlock(block);
   return true;
 }

@@ -113,10 +113,7 @@ bool QtPlatform::SetClipboardText(MemHandle block) {
   const char* bytes = static_cast<const char*>(Platform::GlobalLock(block));
   if (bytes == nullptr) return false;
   std::size_t size = GlobalSize(block);
-  const void* nul = std::memchr(bytes, 0, size);
-  std::size_t len =
-      nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes) : size;
-  QString text = BytesToText(std::string_view(bytes, len));
+  QString text = BytesToText(std::string_view(bytes, TextLength(bytes, size)));
   Platform::GlobalUnlock(block);
   QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
   // Qt keeps its own copy: the block, now the clipboard's, is released at once.
