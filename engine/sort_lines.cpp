@@ -65,6 +65,65 @@ RunShape FindRun(char** base, std::size_t n, ComparatorRow row, Compare& compare
   return shape;
 }
 
+// The text field key of a line as the field routines see it: the field up to its
+// comma, cut where the key buffer cuts it; nullptr when the line has no such field.
+const char* FieldKey(const char* line, std::size_t* length) {
+  const char* field = LocateField(line);
+  if (field != nullptr) *length = std::min(std::strcspn(field, ","), kKeyBufferSize - 1);
+  return field;
+}
+
+// The sign the field routines give two such keys: bytes unsigned, a..z folded to
+// A..Z when `folded`, a key that is the start of the other one first.
+int CompareFieldKeys(const char* a, std::size_t aLength, const char* b, std::size_t bLength,
+                     bool folded) {
+  const auto* x = reinterpret_cast<const unsigned char*>(a);
+  const auto* y = reinterpret_cast<const unsigned char*>(b);
+  const std::size_t common = std::min(aLength, bLength);
+  for (std::size_t i = 0; i < common; ++i) {
+    unsigned char cx = x[i];
+    unsigned char cy = y[i];
+    if (folded) {
+      if (cx >= 'a' && cx <= 'z') cx = static_cast<unsigned char>(cx - 0x20);
+      if (cy >= 'a' && cy <= 'z') cy = static_cast<unsigned char>(cy - 0x20);
+    }
+    if (cx != cy) return cx < cy ? -1 : 1;
+  }
+  return (aLength > bLength) - (aLength < bLength);
+}
+
+// FindRun for the text field rows: each line's field located once and compared in
+// place, where the routine would locate and copy both fields of every pair. The
+// same answer as FindRun with the routine of `order`.
+RunShape FindFieldTextRun(char** base, std::size_t n, std::int32_t order) {
+  const bool descending = (order & 1) != 0;
+  const bool folded = (order & 2) != 0;
+  RunShape shape;
+  bool up = true;
+  bool down = true;
+  const char* previous = nullptr;
+  std::size_t previousLength = 0;
+  for (std::size_t i = 0; i < n && (up || down); ++i) {
+    std::size_t length = 0;
+    const char* key = FieldKey(base[i], &length);
+    if (key == nullptr) {
+      shape.keyless = true;
+      continue;
+    }
+    if (previous != nullptr) {
+      int c = CompareFieldKeys(previous, previousLength, key, length, folded);
+      if (descending) c = -c;
+      if (c > 0) up = false;
+      if (c < 0) down = false;
+      if (c == 0) shape.equalNeighbours = true;
+    }
+    previous = key;
+    previousLength = length;
+  }
+  shape.run = up ? Run::kAscending : down ? Run::kDescending : Run::kNone;
+  return shape;
+}
+
 // Reverses the order of the keyed lines among their own places; lines without a
 // key keep theirs.
 void ReverseKeyed(char** base, std::size_t n, ComparatorRow row) {
@@ -95,8 +154,9 @@ void ReverseStable(char** base, std::size_t n, Compare& compare) {
 // false when the table needs the sort. A reversed table gets equal keys in the
 // order they came in, as the stable number sort gives them.
 template <class Compare>
-bool TakeRun(char** base, std::size_t n, ComparatorRow row, Compare compare) {
-  const RunShape shape = FindRun(base, n, row, compare);
+bool TakeRun(char** base, std::size_t n, ComparatorRow row, std::int32_t order, Compare compare) {
+  const RunShape shape =
+      row == kRowFieldText ? FindFieldTextRun(base, n, order) : FindRun(base, n, row, compare);
   switch (shape.run) {
     case Run::kAscending:
       return true;
@@ -142,7 +202,7 @@ void SortLines(char** base, std::int64_t lineCount, std::int32_t order, std::int
   const ComparatorRow row = SelectRow(sortPos, keyMode);
   const auto n = static_cast<std::size_t>(lineCount);
   if (WithRoutine(row, order, compare,
-                  [&](auto routine) { return TakeRun(base, n, row, routine); })) {
+                  [&](auto routine) { return TakeRun(base, n, row, order, routine); })) {
     return;
   }
   if (SortByKeys(base, lineCount, order, row)) return;
