@@ -36,18 +36,11 @@ int RunConsole(const RunSettings& settings) {
     return 2;
   }
   QuietFinish = settings.quietFinish ? 1 : 0;
-  Platform* platform = CurrentPlatform();
-  if (settings.inputName && settings.inputName->empty()) {
-    platform->ShowMessageBox(nullptr, kNoInputName, kRequestCaption, kBoxOk);
+  if (const char* missing = settings.MissingName()) {
+    CurrentPlatform()->ShowMessageBox(nullptr, missing, kRequestCaption, kBoxOk);
     return 1;
   }
-  if (settings.outputName && settings.outputName->empty()) {
-    platform->ShowMessageBox(nullptr, kNoOutputName, kRequestCaption, kBoxOk);
-    return 1;
-  }
-  RunSort(nullptr, settings.SortMode(), settings.inputName ? settings.inputName->c_str() : nullptr,
-          settings.outputName ? settings.outputName->c_str() : nullptr, settings.SortPos(),
-          settings.KeyMode());
+  settings.Run(nullptr);
   return RunResult == 0 ? 0 : 1;
 }
 

@@ -104,4 +104,15 @@ std::int32_t RunSettings::KeyMode() const {
   return (fieldKey ? kKeyField : kKeyColumn) + (numberKey ? kKeyNumber : 0);
 }
 
+const char* RunSettings::MissingName() const {
+  if (inputName && inputName->empty()) return kNoInputName;
+  if (outputName && outputName->empty()) return kNoOutputName;
+  return nullptr;
+}
+
+void RunSettings::Run(WindowHandle owner) const {
+  RunSort(owner, SortMode(), inputName ? inputName->c_str() : nullptr,
+          outputName ? outputName->c_str() : nullptr, SortPos(), KeyMode());
+}
+
 }  // namespace velkar

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace velkar {
 
 // What the words of a command line ask for, one call per word that takes effect,
@@ -54,6 +56,12 @@ struct RunSettings {
   std::int32_t SortMode() const;
   std::int32_t SortPos() const;
   std::int32_t KeyMode() const;
+
+  // The message for a file side chosen with no name (the input's first), or
+  // nullptr when the run can start.
+  const char* MissingName() const;
+  // One engine run (RunSort) with these settings, its boxes owned by `owner`.
+  void Run(WindowHandle owner) const;
 };
 
 // The settings the words leave, by the rules the window follows.

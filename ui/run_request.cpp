@@ -50,24 +50,15 @@ void TVelkarMainForm::ExecuteSort() {
   const QString statusText = StatusLine->SimpleText();
 
   const RunSettings settings = Settings();
-  if (settings.inputName && settings.inputName->empty()) {
-    CurrentPlatform()->ShowMessageBox(ApplicationWindow(), texts::kNoInputName,
-                                      texts::kRequestCaption, kBoxOk);
-    return;
-  }
-  if (settings.outputName && settings.outputName->empty()) {
-    CurrentPlatform()->ShowMessageBox(ApplicationWindow(), texts::kNoOutputName,
-                                      texts::kRequestCaption, kBoxOk);
+  if (const char* missing = settings.MissingName()) {
+    CurrentPlatform()->ShowMessageBox(ApplicationWindow(), missing, texts::kRequestCaption, kBoxOk);
     return;
   }
 
   StatusLine->SetSimpleText(QString::fromUtf8(texts::kRunning));
   StatusLine->repaint();  // the run holds the event loop; show the text now
   CurrentPlatform()->SetWaitCursor(true);
-  RunSort(ApplicationWindow(), settings.SortMode(),
-          settings.inputName ? settings.inputName->c_str() : nullptr,
-          settings.outputName ? settings.outputName->c_str() : nullptr, settings.SortPos(),
-          settings.KeyMode());
+  settings.Run(ApplicationWindow());
   CurrentPlatform()->SetWaitCursor(false);
   StatusLine->SetSimpleText(statusText);
 }

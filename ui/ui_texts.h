@@ -62,10 +62,9 @@ inline constexpr char kSaveFilter[] =
     "テキストファイル(*.TXT, *.CSV)|*.TXT;*.CSV|すべてのファイル(*.*)|*.*";
 
 // --- Messages of the main window, with their captions ---
-// A file side chosen with no name: the console run shows the same (cli/run_settings.h).
+// A file side chosen with no name: its messages are the console run's too
+// (RunSettings::MissingName, cli/run_settings.h).
 inline constexpr const auto& kRequestCaption = velkar::kRequestCaption;
-inline constexpr const auto& kNoInputName = velkar::kNoInputName;
-inline constexpr const auto& kNoOutputName = velkar::kNoOutputName;
 inline constexpr char kRunning[] = "ソート実行中！";  // the status line during a run
 inline constexpr char kSortPosCaption[] = "SortPosEdit->Text";
 inline constexpr char kNotANumberCaption[] = "ERROR";
