@@ -46,6 +46,12 @@ bool HasKey(ComparatorRow row, const char* line) {
 // The sort under test: SortByKeys itself, or the whole SortLines.
 enum class Sorter { kByKeys, kSortLines };
 
+// " key K pos P order O": where a failing case stands, for the traces.
+std::string Where(const Case& c, std::int32_t order) {
+  return " key " + std::to_string(c.keyMode) + " pos " + std::to_string(c.sortPos) + " order " +
+         std::to_string(order);
+}
+
 // Sorts `lines` with SortByKeys (or SortLines) and checks the result against the
 // routine.
 void CheckAgainstRoutine(std::vector<std::string>& lines, const Case& c, std::int32_t order,
@@ -123,10 +129,7 @@ TEST_F(SortByKeysTest, RandomTablesInTheRoutinesOrder) {
       for (std::int32_t order = 0; order < 4; ++order) {
         std::vector<std::string> lines;
         for (int i = 0; i < size; ++i) lines.push_back(RandomLine(random, 12));
-        CheckAgainstRoutine(lines, c, order,
-                            "size " + std::to_string(size) + " key " + std::to_string(c.keyMode) +
-                                " pos " + std::to_string(c.sortPos) + " order " +
-                                std::to_string(order));
+        CheckAgainstRoutine(lines, c, order, "size " + std::to_string(size) + Where(c, order));
       }
     }
   }
@@ -181,10 +184,7 @@ TEST_F(SortByKeysTest, AdversarialTables) {
     for (const Case& c : kCases) {
       for (std::int32_t order = 0; order < 4; ++order) {
         std::vector<std::string> lines = tables[k];
-        CheckAgainstRoutine(lines, c, order,
-                            "table " + std::to_string(k) + " key " + std::to_string(c.keyMode) +
-                                " pos " + std::to_string(c.sortPos) + " order " +
-                                std::to_string(order));
+        CheckAgainstRoutine(lines, c, order, "table " + std::to_string(k) + Where(c, order));
       }
     }
   }
@@ -215,9 +215,8 @@ TEST_F(SortByKeysTest, TwoThreadsAndTheirFallbackKeepTheRoutinesOrder) {
         for (std::int32_t order = 0; order < 4; ++order) {
           std::vector<std::string> lines;
           for (int i = 0; i < size; ++i) lines.push_back(RandomLine(random, 12));
-          const std::string trace = std::string(mode.name) + " size " + std::to_string(size) +
-                                    " key " + std::to_string(c.keyMode) + " pos " +
-                                    std::to_string(c.sortPos) + " order " + std::to_string(order);
+          const std::string trace =
+              std::string(mode.name) + " size " + std::to_string(size) + Where(c, order);
           CheckAgainstRoutine(lines, c, order, trace);
           const ComparatorRow row = SelectRow(c.sortPos, c.keyMode);
           if (row < kRowLineNumber) continue;
@@ -260,8 +259,7 @@ TEST_F(SortByKeysTest, PresortedReversedAndNearlySortedTables) {
       std::vector<std::string> nearly = ascending;
       std::swap(nearly[100], nearly[200]);
       const std::vector<std::string> equal(300, "7,x,7,x");
-      const std::string where = " key " + std::to_string(c.keyMode) + " pos " +
-                                std::to_string(c.sortPos) + " order " + std::to_string(order);
+      const std::string where = Where(c, order);
       for (auto* table : {&ascending, &descending, &nearly}) {
         std::vector<std::string> lines = *table;
         CheckAgainstRoutine(lines, c, order, "shape" + where, Sorter::kSortLines);
