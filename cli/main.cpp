@@ -17,7 +17,6 @@
 #include "cli/run_settings.h"
 #include "cli/start_plan.h"
 #include "platform/platform_console.h"
-#include "ui/clipboard_keeper.h"
 
 #ifndef VELKAR_DESKTOP_MODULE
 #define VELKAR_DESKTOP_MODULE "/usr/lib/velkar/velkar-desktop.so"
@@ -100,8 +99,7 @@ int main(int argc, char* argv[]) {
   // Past a file-size limit a write must fail and be reported, not kill the program
   // half-way through a file.
   std::signal(SIGXFSZ, SIG_IGN);
-  const char* server = std::getenv(velkar::kClipboardServerVariable);
-  if (server != nullptr && server[0] != '\0') return RunDesktop(argc, argv);
+  if (velkar::IsClipboardServerRole()) return RunDesktop(argc, argv);
 
   const std::vector<std::string> words = velkar::WordsFromArgv(argc, argv);
   if (words.size() == 2 && words[1] == "--help") return PrintText(velkar::kHelpText);

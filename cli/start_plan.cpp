@@ -83,6 +83,8 @@ void OpenStandardDescriptors() {
   }
 }
 
+bool IsClipboardServerRole() { return !Variable(kClipboardServerVariable).empty(); }
+
 StartEnvironment CurrentStartEnvironment() {
   StartEnvironment env;
   env.qtPlatform = Variable("QT_QPA_PLATFORM");

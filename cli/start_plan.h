@@ -12,6 +12,14 @@ namespace velkar {
 // so that writes to a closed standard output fail. Call it first of all.
 void OpenStandardDescriptors();
 
+// The environment variable that starts the clipboard server role of the desktop
+// part (ui/clipboard_keeper.h; never a command-line word: every unknown word is an
+// input file name).
+inline constexpr char kClipboardServerVariable[] = "VELKAR_CLIPBOARD_SERVER";
+
+// Whether this process was started in the clipboard server role.
+bool IsClipboardServerRole();
+
 // What the start depends on: the environment and what standard input is.
 struct StartEnvironment {
   std::string qtPlatform;      // QT_QPA_PLATFORM

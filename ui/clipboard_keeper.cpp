@@ -143,11 +143,6 @@ bool SpawnServer(int readFd) {
 
 }  // namespace
 
-bool IsClipboardServerRole() {
-  const char* value = std::getenv(kClipboardServerVariable);
-  return value != nullptr && value[0] != '\0';
-}
-
 int RunClipboardServer(int argc, char** argv) {
   const long handedBy = std::strtol(std::getenv(kClipboardServerVariable), nullptr, 10);
   ::unsetenv(kClipboardServerVariable);

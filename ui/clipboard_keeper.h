@@ -1,17 +1,13 @@
 // Keeps the clipboard's text readable after the program has exited on X11, where
 // the text lives in the program that set it: the text is handed to this same
 // program re-run in a small server role that holds the clipboard until another
-// program takes it.
+// program takes it. The role is chosen by kClipboardServerVariable, which the
+// program reads (IsClipboardServerRole, cli/start_plan.h) before loading this part.
 #pragma once
 
+#include "cli/start_plan.h"
+
 namespace velkar {
-
-// The environment variable that starts the server role (never a command-line
-// word: every unknown word is an input file name).
-inline constexpr char kClipboardServerVariable[] = "VELKAR_CLIPBOARD_SERVER";
-
-// Whether this process was started in the server role.
-bool IsClipboardServerRole();
 
 // The server role: reads the clipboard's formats from standard input, takes the
 // clipboard and serves it until another program takes it. Returns the exit status.
