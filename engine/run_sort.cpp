@@ -12,6 +12,7 @@
 #include "engine/engine_internal.h"
 #include "engine/messages.h"
 #include "engine/parallel.h"
+#include "engine/progress.h"
 
 namespace velkar {
 
@@ -53,6 +54,7 @@ void MessageText::FormatV(const char* format, va_list args) {
 }
 
 void ShowError(const char* text) {
+  ProgressStop();
   CurrentPlatform()->ShowMessageBox(OwnerWindow, text, kErrorCaption, kBoxOk | kBoxIconError);
 }
 
@@ -79,6 +81,7 @@ void FreeReadbuf() {
 void RunSort(WindowHandle ownerWindow, std::int32_t sortMode, const char* inputName,
              const char* outputName, std::int32_t sortPos, std::int32_t keyMode) {
   OwnerWindow = ownerWindow;
+  ProgressStart();
   std::int32_t order = sortMode & ~kSortUnique;
   if (order < 0 || order > 3) {
     ShowError(kMsgSortModeRange);
@@ -104,7 +107,9 @@ void RunSort(WindowHandle ownerWindow, std::int32_t sortMode, const char* inputN
     return;
   }
   SplitLines(readbuf, lines);
+  ProgressBegin(RunPhase::kSort, static_cast<std::uint64_t>(LineCount));
   SortLines(Base, LineCount, order, sortPos, keyMode);
+  ProgressComplete();
 
   if (AllocOutputBlock() != 0) {
     FreeReadbuf();
@@ -119,6 +124,8 @@ void RunSort(WindowHandle ownerWindow, std::int32_t sortMode, const char* inputN
 
   RunResult = outputName != nullptr ? WriteTextFile(outputName) : WriteClipboardText();
   FreeOutputBlock();
+  if (RunResult == 0) ProgressComplete();
+  ProgressStop();
   if (RunResult == 0 && QuietFinish == 0) {
     CurrentPlatform()->ShowMessageBox(OwnerWindow, kFinishText, kFinishCaption, kBoxOk);
   }

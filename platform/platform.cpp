@@ -381,6 +381,8 @@ void Platform::GuardTempFile(const char* name) {
   InstallHandlers();
 }
 
+void Platform::ReportProgress(const RunProgress&) {}
+
 bool Platform::CanWriteFile(const char* name) { return ::access(name, W_OK) == 0; }
 
 std::string Platform::ResolveLinks(const char* name) {

@@ -58,6 +58,20 @@ enum : unsigned {
   kHelpPartialKey = 0x0105,
 };
 
+// The steps of a run that report how far they are, in the order they come. A run
+// in memory reads, sorts and writes; a run beyond memory reads and sorts pieces
+// (kRead, kSort for each), merges them (kMerge) and writes as it merges.
+enum class RunPhase { kRead, kSort, kMerge, kWrite };
+
+// How far a run is: `done` of `total` units of the phase (bytes for kRead, kMerge
+// and kWrite, lines for kSort); `total` is 0 while it is not known (a pipe being
+// read). `done` never goes back within a phase.
+struct RunProgress {
+  RunPhase phase = RunPhase::kRead;
+  std::uint64_t done = 0;
+  std::uint64_t total = 0;
+};
+
 // The services. Memory blocks, heap and files have working defaults over the C
 // library and POSIX (platform.cpp); a backend overrides what it provides itself and
 // the fake overrides everything it can make fail.
@@ -154,6 +168,13 @@ class Platform {
 
   // The application-wide wait cursor: on sets it, off restores the default cursor.
   virtual void SetWaitCursor(bool on) = 0;
+
+  // How far the current run is. Called on the run's thread only, at most about 20
+  // times a second and at least about 5 times a second while the run works
+  // (also when nothing moved), so a backend may use it to keep its window painted.
+  // Not called after a message box of the run has been shown. The default shows
+  // nothing.
+  virtual void ReportProgress(const RunProgress& progress);
 
  protected:
   // Block bookkeeping for backends that free clipboard-owned blocks themselves.
