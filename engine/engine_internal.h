@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "engine/engine.h"
 #include "platform/platform.h"
@@ -161,6 +162,47 @@ void BuildOutput(std::int32_t sortMode, LineEnds ends = LineEnds::kLf);
 // Delivers the block's text, built with CR LF ends, to a file. 0, or -1 after its
 // message, which counts the bytes as LF text.
 int WriteTextFile(const char* fileName);
+
+// The delivery of a CR LF text to a file in parts (file_delivery.cpp): Open, Write
+// each part, then Finish, or Abandon after a failure elsewhere.
+class FileDelivery {
+ public:
+  FileDelivery() = default;
+  FileDelivery(const FileDelivery&) = delete;
+  FileDelivery& operator=(const FileDelivery&) = delete;
+  ~FileDelivery() { Abandon(); }
+  // Opens the delivery of at most `upperBound` bytes to `fileName`: 0, or -1 after
+  // the open message.
+  int Open(const char* fileName, std::uint64_t upperBound);
+  // Writes the next part; false once a write has failed (later parts are dropped).
+  bool Write(const char* data, std::uint64_t size);
+  // Whether a write has failed or no space could be reserved: the rest need not
+  // be written, only its length counted for the message.
+  bool Failed() const { return failed_ || reserveFailed_; }
+  // Completes the delivery: `length` is the whole text's length as LF text, for
+  // the message. 0, or -1 after the write-error message.
+  int Finish(std::uint64_t length);
+  // Closes the file and removes a temporary one, after a failure shown elsewhere.
+  void Abandon();
+
+ private:
+  int OpenInPlace(const char* fileName, std::uint64_t upperBound);
+  int Retry(std::uint64_t length);
+
+  PlatformFile* file_ = nullptr;
+  std::string name_;      // the name given
+  std::string target_;    // the file a replacement is renamed over
+  std::string tempName_;  // the temporary file, while there is one
+  unsigned mode_ = 0;
+  bool inPlace_ = false;
+  bool failed_ = false;
+  bool reserveFailed_ = false;
+  std::uint64_t written_ = 0;    // CR LF bytes written
+  std::uint64_t lfWritten_ = 0;  // the LF text they stand for
+};
+
+// The number of LFs among the first `length` bytes of a text.
+std::uint64_t CountLineFeeds(const char* text, std::uint64_t length);
 // Hands the block to the clipboard. 0, or -1 after its message.
 int WriteClipboardText();
 // Unlocks the block and frees it unless the clipboard took it.

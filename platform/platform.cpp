@@ -14,6 +14,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/platform_file.h"
+
 namespace velkar {
 
 namespace {
@@ -31,10 +33,6 @@ struct MemBlock {
   std::uint32_t magic;
   std::int32_t locks;
   alignas(std::max_align_t) unsigned char bytes[1];
-};
-
-struct PlatformFile {
-  int fd;
 };
 
 Platform::~Platform() = default;
