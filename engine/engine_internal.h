@@ -254,6 +254,15 @@ int WriteClipboardText();
 // Unlocks the block and frees it unless the clipboard took it.
 void FreeOutputBlock();
 
+// What the last sort beyond memory did: the sorted runs its pieces made, the
+// merge passes (the last one into the output included) and the bytes it wrote to
+// temporary files.
+struct BeyondMemoryStats {
+  std::uint64_t runs = 0;
+  std::uint64_t passes = 0;
+  std::uint64_t tempBytes = 0;
+};
+extern BeyondMemoryStats LastBeyondMemory;
 // Sorts the text beyond the memory budget: the source's text, of which `buffer`
 // (HeapAlloc'd, `capacity` bytes, or nullptr) holds the first `length` bytes, is
 // sorted in pieces written to temporary runs and merged into the output. Takes the

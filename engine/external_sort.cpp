@@ -20,6 +20,8 @@
 
 namespace velkar {
 
+BeyondMemoryStats LastBeyondMemory;
+
 namespace {
 
 // The line table and the sort's work array take at most this much a line (the
@@ -597,6 +599,7 @@ int SortPiecesAndMerge(TextSource& source, char* buffer, std::uint64_t capacity,
                        std::uint64_t length, std::uint64_t budget, std::int32_t sortMode,
                        const char* outputName, std::int32_t sortPos, std::int32_t keyMode) {
   const std::int32_t order = sortMode & ~kSortUnique;
+  LastBeyondMemory = BeyondMemoryStats{};
   HeapBuffer piece;
   piece.data = buffer;
   piece.size = buffer != nullptr ? capacity : 0;
@@ -641,7 +644,12 @@ int SortPiecesAndMerge(TextSource& source, char* buffer, std::uint64_t capacity,
     ++passes;
   }
   ProgressBegin(RunPhase::kMerge, run.lineBytes * passes);
+  LastBeyondMemory.runs = run.runs.size();
+  LastBeyondMemory.passes = passes;
+  LastBeyondMemory.tempBytes = run.store.End() + run.keylessStore.End();
   if (!MergePasses(run, fanIn)) return -1;
+  // The passes before the last wrote every run once more.
+  LastBeyondMemory.tempBytes += (passes - 1) * run.lineBytes;
   return MergeIntoOutput(run, outputName);
 }
 

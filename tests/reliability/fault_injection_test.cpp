@@ -46,9 +46,11 @@ const std::string kOldOutput = "old content\r\nkept\r\n";
 
 const char* StepName(Step step) {
   static const char* const names[] = {
-      "HeapAlloc", "GlobalAlloc", "GlobalLock", "ClipOpen", "ClipGet",   "ClipLock",   "ClipEmpty",
-      "ClipSet",   "QueryFile",   "OpenRead",   "Read",     "OpenWrite", "CreateTemp", "Write",
-      "Flush",     "Close",       "Rename",     "CanWrite", "Reserve",   "SetLength",  "SetOwner"};
+      "HeapAlloc", "GlobalAlloc", "GlobalLock", "ClipOpen",  "ClipGet",
+      "ClipLock",  "ClipEmpty",   "ClipSet",    "QueryFile", "OpenRead",
+      "Read",      "OpenWrite",   "CreateTemp", "Write",     "Flush",
+      "Close",     "Rename",      "CanWrite",   "Reserve",   "SetLength",
+      "SetOwner",  "StoreCreate", "StoreWrite", "StoreRead", "ClipPart"};
   int i = static_cast<int>(step);
   return i < static_cast<int>(std::size(names)) ? names[i] : "Step?";
 }
