@@ -35,7 +35,6 @@ int RunConsole(const RunSettings& settings) {
     std::fflush(stderr);
     return 2;
   }
-  QuietFinish = settings.quietFinish ? 1 : 0;
   if (const char* missing = settings.MissingName()) {
     CurrentPlatform()->ShowMessageBox(nullptr, missing, kRequestCaption, kBoxOk);
     return 1;

@@ -3,7 +3,7 @@
 // messages and stands for the clipboard. Also the program's usage texts.
 #pragma once
 
-#include "cli/run_settings.h"
+#include "settings/run_settings.h"
 
 namespace velkar {
 
@@ -18,10 +18,9 @@ extern const char kHelpText[];
 // What "--version" prints on standard output.
 inline constexpr char kVersionText[] = "VELKAR 1.30\n";
 
-// The automatic run the settings ask for, as the window would make it, with
-// QuietFinish from the settings. Returns the exit status: 0 when the run
-// succeeded, 1 when it failed (after its message), 2 with the usage line on
-// standard error when no automatic run was asked for.
+// The automatic run the settings ask for, as the window would make it. Returns the exit status: 0
+// when the run succeeded, 1 when it failed (after its message), 2 with the usage line on standard
+// error when no automatic run was asked for.
 int RunConsole(const RunSettings& settings);
 
 }  // namespace velkar

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_words.h"
 #include "cli/console_run.h"
-#include "cli/run_settings.h"
 #include "cli/start_plan.h"
 #include "platform/platform_console.h"
+#include "settings/command_words.h"
+#include "settings/run_settings.h"
 
 #ifndef VELKAR_DESKTOP_MODULE
 #define VELKAR_DESKTOP_MODULE "/usr/lib/velkar/velkar-desktop.so"

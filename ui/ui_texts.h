@@ -5,7 +5,7 @@
 // cli/run_settings.h; the engine's messages are in engine/messages.h.
 #pragma once
 
-#include "cli/run_settings.h"
+#include "settings/run_settings.h"
 
 namespace velkar::texts {
 

@@ -1,8 +1,8 @@
 // The settings a sort run is made from, as one plain value, and the option table
-// of the command line that fills them in. The window applies the same walk of the
-// words to its controls (ParseCommandLine); the console builds this value from
-// it and runs the engine without any window. Also the messages both show for a
-// file side chosen with no name. Plain C++, no Qt.
+// of the command line that makes it from the words. The window puts the value into
+// its controls (ParseCommandLine) and reads it back from them (Settings); the
+// console runs the engine from it without any window. Also the messages both show
+// for a file side chosen with no name. Plain C++, no Qt.
 #pragma once
 
 #include <cstdint>
@@ -13,27 +13,6 @@
 #include "platform/platform.h"
 
 namespace velkar {
-
-// What the words of a command line ask for, one call per word that takes effect,
-// in the order of the words.
-class OptionSink {
- public:
-  virtual ~OptionSink() = default;
-  virtual void AutoRunOption(bool quiet) = 0;            // "-a" (quiet false), "-a+" (quiet true)
-  virtual void DescendingOption() = 0;                   // "-r"
-  virtual void IgnoreCaseOption() = 0;                   // "-i"
-  virtual void UniqueOption() = 0;                       // "-u"
-  virtual void InputName(const std::string& name) = 0;   // "-f NAME" or any other word
-  virtual void OutputName(const std::string& name) = 0;  // "-o NAME"
-  // "-N[n][f]": the position text (digits only, cut to kMaxPositionDigits), then
-  // whether "n" and then "f" followed the digits.
-  virtual void PositionOption(const std::string& digits, bool number, bool field) = 0;
-};
-
-// Walks words 1 onward through the option table: each word lower-cased (ASCII
-// letters only) for the tests, the first matching row decides, names taken from
-// the word itself. "-f" or "-o" as the last word does nothing.
-void WalkCommandLine(const std::vector<std::string>& words, OptionSink* sink);
 
 // The settings of one run, as the window's controls hold them after the command
 // line: the initial state is the window's (ascending, letter case counts, all
@@ -60,11 +39,15 @@ struct RunSettings {
   // The message for a file side chosen with no name (the input's first), or
   // nullptr when the run can start.
   const char* MissingName() const;
-  // One engine run (RunSort) with these settings, its boxes owned by `owner`.
+  // One engine run (RunSort) with these settings, its boxes owned by `owner`;
+  // QuietFinish is set from quietFinish first.
   void Run(WindowHandle owner) const;
 };
 
-// The settings the words leave, by the rules the window follows.
+// The settings words 1 onward leave, through the option table: each word
+// lower-cased (ASCII letters only) for the tests, the first matching row decides,
+// names taken from the word itself; "-f" or "-o" as the last word does nothing.
+// Later names replace earlier ones, and no option turns a setting off again.
 RunSettings SettingsFromWords(const std::vector<std::string>& words);
 
 // The run request's messages for a file side chosen with no name.
