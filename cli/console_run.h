@@ -4,6 +4,7 @@
 #pragma once
 
 #include "settings/run_settings.h"
+#include "settings/version.h"
 
 namespace velkar {
 
@@ -16,7 +17,7 @@ inline constexpr char kConsoleUsage[] =
 extern const char kHelpText[];
 
 // What "--version" prints on standard output.
-inline constexpr char kVersionText[] = "VELKAR 1.30\n";
+inline constexpr char kVersionText[] = "VELKAR " VELKAR_VERSION "\n";
 
 // The automatic run the settings ask for, as the window would make it. Returns the exit status: 0
 // when the run succeeded, 1 when it failed (after its message), 2 with the usage line on standard
