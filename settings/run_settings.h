@@ -50,9 +50,9 @@ struct RunSettings {
 // Later names replace earlier ones, and no option turns a setting off again.
 RunSettings SettingsFromWords(const std::vector<std::string>& words);
 
-// The run request's messages for a file side chosen with no name.
+// The run request's messages for a file side chosen with no name, shown under the
+// engine's error caption (kErrorCaption, engine/messages.h).
 inline constexpr char kNoInputName[] = "読み込み先ファイルが未指定です";
 inline constexpr char kNoOutputName[] = "書き出し先ファイルが未指定です";
-inline constexpr char kRequestCaption[] = "VELKAR-ERROR";
 
 }  // namespace velkar
