@@ -14,6 +14,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/ascii_fold.h"
+
 namespace velkar {
 
 namespace {
@@ -95,10 +97,8 @@ bool Platform::ClipboardTextOutOfMemory() { return false; }
 bool Platform::StringsEqual(const char* a, const char* b, bool ignoreCase) {
   if (!ignoreCase) return std::strcmp(a, b) == 0;
   for (;; ++a, ++b) {
-    unsigned char x = static_cast<unsigned char>(*a);
-    unsigned char y = static_cast<unsigned char>(*b);
-    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 0x20);
-    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 0x20);
+    const unsigned char x = FoldAscii(static_cast<unsigned char>(*a));
+    const unsigned char y = FoldAscii(static_cast<unsigned char>(*b));
     if (x != y) return false;
     if (x == 0) return true;
   }
