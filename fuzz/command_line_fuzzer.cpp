@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "fuzz/fuzz_check.h"
 #include "fuzz/split_command_line.h"
 #include "platform/byte_text.h"
 #include "platform/platform_fake.h"
@@ -22,20 +23,11 @@
 #include "ui/main_form.h"
 #include "ui/up_down.h"
 
+const char velkar::fuzz::kFuzzerName[] = "command_line_fuzzer";
+
 namespace {
 
 using Words = std::vector<std::string>;
-
-void Fail(const char* what, const std::string& detail) {
-  std::fprintf(stderr, "command_line_fuzzer: %s %s\n", what, detail.c_str());
-  std::abort();
-}
-
-// CHECK(condition) or CHECK(condition, detail): aborts with the condition's text.
-#define CHECK(cond, ...)                                                 \
-  do {                                                                   \
-    if (!(cond)) Fail("check failed: " #cond, std::string(__VA_ARGS__)); \
-  } while (0)
 
 // What the words should leave in the controls, worked out from the option table
 // apart from the program's own walk of it.
