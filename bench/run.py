@@ -458,8 +458,8 @@ def main(argv):
 
 
 def find_program(build, name):
-    """The executable called name in the build folder (its top or one level down)."""
-    candidates = [os.path.join(build, name)]
+    """The executable called name in the build folder (bin/, its top or one level down)."""
+    candidates = [os.path.join(build, "bin", name), os.path.join(build, name)]
     if os.path.isdir(build):
         candidates += sorted(os.path.join(build, d, name) for d in os.listdir(build))
     for path in candidates:

@@ -150,9 +150,10 @@ class Platform {
   virtual bool CanWriteFile(const char* name);
   // While `name` is a temporary file of ours: SIGTERM, SIGINT and SIGHUP, where they
   // would end the program, remove it first and then end the program as the signal
-  // does. nullptr ends the watch and puts the previous handlers back. The default
-  // CreateTempFileBeside guards its file from the moment it is made, so that no
-  // signal finds it unguarded; guarding that name again changes nothing.
+  // does (platform/temp_file_guard.h, which can guard several names at once).
+  // nullptr ends the watch of every name and puts the previous handlers back. The
+  // default CreateTempFileBeside guards its file from the moment it is made, so
+  // that no signal finds it unguarded; guarding that name again changes nothing.
   virtual void GuardTempFile(const char* name);
   // The name a symbolic link leads to, followed to its end; the name itself when
   // it is no link.

@@ -16,6 +16,7 @@
 #include "engine/engine.h"
 #include "engine/engine_internal.h"
 #include "platform/platform_fake.h"
+#include "tests/temp_folder.h"
 
 namespace velkar {
 namespace {
@@ -121,14 +122,11 @@ struct Fault {
 class FaultSweep : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "velkar-faults-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    in_ = dir_ + "/in.txt";
+    ASSERT_TRUE(folder_.Make("velkar-faults"));
+    dir_ = folder_.path();
+    in_ = folder_.Path("in.txt");
   }
   void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
     SetCurrentPlatform(nullptr);
     QuietFinish = 0;
   }
@@ -429,6 +427,7 @@ class FaultSweep : public ::testing::Test {
     }
   }
 
+  test::TempFolder folder_;
   std::string dir_;
   std::string in_;
   Key key_ = kKeys[0];
