@@ -32,7 +32,10 @@ inline constexpr char kHelpText[] =
     "end or its first NUL) and standard output (lines ended by LF), and every\n"
     "message is one line on standard error, e.g.  velkar -a+ -3nf < in.csv > out.csv\n"
     "Exit status: 0 the automatic run succeeded (on the desktop: always 0);\n"
-    "1 it failed, or the display cannot be opened; 2 no -a or -a+ and no display.\n";
+    "1 it failed, or the display cannot be opened; 2 no -a or -a+ and no display.\n"
+    "Environment: VELKAR_MEMORY=SIZE caps the memory a run may use (e.g. 512M, 2G);\n"
+    "a larger text is sorted through temporary runs in TMPDIR (default /var/tmp).\n"
+    "VELKAR_THREADS=N sets the number of threads (default: every processor).\n";
 
 // What "--version" prints on standard output.
 inline constexpr char kVersionText[] = "VELKAR " VELKAR_VERSION "\n";
