@@ -108,7 +108,7 @@ def peak_kib(command, env, error_file):
     _, _, status, _ = run_once([PEAK, report] + command, env, error_file)
     try:
         with open(report) as f:
-            return int(f.read().strip() or 0) if status == 0 else 0
+            return int((f.read().split() or ["0"])[0]) if status == 0 else 0
     except (OSError, ValueError):
         return 0
 
