@@ -362,47 +362,93 @@ bool SpillPieces(ExternalRun& run, TextSource& source, HeapBuffer& piece, std::u
   }
 }
 
-// The order of two runs' current lines in the merge: by the routine, and of equal
-// lines the earlier run's first, as the sort of the whole table would give them.
-struct MergeOrder {
-  Comparator compare;
-  std::vector<RunReader*>* readers;
-  bool operator()(std::uint32_t a, std::uint32_t b) const {
-    const int c = compare((*readers)[a]->line, (*readers)[b]->line);
-    return c != 0 ? c > 0 : a > b;
+// The runs' current lines in a tree of losers: each inner node holds the run that
+// lost the match played there, the root's winner is the next line of the merge. A
+// new line from the winner's run replays only the matches on its way up: log2 of
+// the runs' number comparisons a line. Of equal lines the earlier run's wins, as
+// the sort of the whole table would order them; a run at its end loses to all.
+template <class Compare>
+class LoserTree {
+ public:
+  LoserTree(Compare compare, std::vector<RunReader*>& readers, std::vector<bool>& live)
+      : compare_(compare), readers_(readers), live_(live) {
+    leaves_ = 1;
+    while (leaves_ < readers.size()) leaves_ *= 2;
+    losers_.assign(leaves_, kNone);
+    winner_ = Build(1);
   }
+  // The run whose line comes next, or kNone when every run has ended.
+  std::uint32_t Winner() const { return winner_; }
+  // After the winner's run has moved on to its next line (or ended).
+  void Replay() {
+    std::uint32_t w = winner_;
+    for (std::size_t node = (w + leaves_) / 2; node >= 1; node /= 2) {
+      if (Beats(losers_[node], w)) std::swap(losers_[node], w);
+    }
+    winner_ = w;
+  }
+  static constexpr std::uint32_t kNone = UINT32_MAX;
+
+ private:
+  bool Beats(std::uint32_t a, std::uint32_t b) const {
+    if (a == kNone || !live_[a]) return false;
+    if (b == kNone || !live_[b]) return true;
+    const int c = compare_(readers_[a]->line, readers_[b]->line);
+    return c != 0 ? c < 0 : a < b;
+  }
+  // Plays the matches below `node` and returns their winner.
+  std::uint32_t Build(std::size_t node) {
+    if (node >= leaves_) {
+      const std::size_t leaf = node - leaves_;
+      return leaf < readers_.size() ? static_cast<std::uint32_t>(leaf) : kNone;
+    }
+    std::uint32_t left = Build(2 * node);
+    std::uint32_t right = Build(2 * node + 1);
+    if (Beats(right, left)) std::swap(left, right);
+    losers_[node] = right;
+    return left;
+  }
+
+  Compare compare_;
+  std::vector<RunReader*>& readers_;
+  std::vector<bool>& live_;
+  std::size_t leaves_ = 1;
+  std::vector<std::uint32_t> losers_;
+  std::uint32_t winner_ = kNone;
 };
 
-// Merges the runs read by `readers` (in run order), calling emit for each line in
-// merged order; false when a reader failed.
-template <class Emit>
-bool MergeRuns(Comparator compare, std::vector<RunReader*>& readers, Emit emit) {
-  std::vector<std::uint32_t> heap;
-  heap.reserve(readers.size());
-  for (std::uint32_t i = 0; i < readers.size(); ++i) {
-    if (readers[i]->Next()) {
-      heap.push_back(i);
-    } else if (readers[i]->Failed()) {
-      return false;
-    }
+template <class Compare, class Emit>
+bool MergeWith(Compare compare, std::vector<RunReader*>& readers, Emit& emit) {
+  std::vector<bool> live(readers.size());
+  for (std::size_t i = 0; i < readers.size(); ++i) {
+    live[i] = readers[i]->Next();
+    if (!live[i] && readers[i]->Failed()) return false;
   }
-  const MergeOrder after{compare, &readers};
-  std::make_heap(heap.begin(), heap.end(), after);
+  LoserTree<Compare> tree(compare, readers, live);
   std::uint64_t ticks = 0;
-  while (!heap.empty()) {
-    std::pop_heap(heap.begin(), heap.end(), after);
-    const std::uint32_t top = heap.back();
+  for (std::uint32_t top; (top = tree.Winner()) != LoserTree<Compare>::kNone && live[top];) {
     RunReader* reader = readers[top];
     if (!emit(reader->line, reader->length)) return true;
-    if (reader->Next()) {
-      std::push_heap(heap.begin(), heap.end(), after);
-    } else {
-      if (reader->Failed()) return false;
-      heap.pop_back();
-    }
+    live[top] = reader->Next();
+    if (!live[top] && reader->Failed()) return false;
+    tree.Replay();
     if ((++ticks & 0x3FF) == 0) ProgressTick();
   }
   return true;
+}
+
+// Merges the runs read by `readers` (in run order), calling emit for each line in
+// merged order until it answers false; false when a reader failed. The whole-line
+// byte orders compare with strcmp in place, as the in-memory sort does.
+template <class Emit>
+bool MergeRuns(const ExternalRun& run, std::vector<RunReader*>& readers, Emit emit) {
+  if (run.row == kRowLineText && run.order == 0) {
+    return MergeWith([](const char* a, const char* b) { return std::strcmp(a, b); }, readers, emit);
+  }
+  if (run.row == kRowLineText && run.order == 1) {
+    return MergeWith([](const char* a, const char* b) { return std::strcmp(b, a); }, readers, emit);
+  }
+  return MergeWith(run.compare, readers, emit);
 }
 
 // The message of a reader's failure: no memory for a long line, or a run that
@@ -444,7 +490,7 @@ bool MergePasses(ExternalRun& run, std::uint64_t fanIn) {
       }
       const std::uint64_t start = next.End();
       LineWriter writer(&next, write.data, write.size, false);
-      const bool read = MergeRuns(run.compare, pointers, [&](const char* line, std::size_t length) {
+      const bool read = MergeRuns(run, pointers, [&](const char* line, std::size_t length) {
         writer.Line(line, length);
         ProgressAdd(length + 1);
         return !writer.Failed();
@@ -558,17 +604,16 @@ int MergeIntoOutput(ExternalRun& run, const char* outputName) {
   };
   if (anyKeyless) loadAside();
   std::uint64_t progress = 0;
-  bool read =
-      putAside() && MergeRuns(run.compare, pointers, [&](const char* line, std::size_t length) {
-        if (!put(line, length)) return false;
-        ++place;
-        progress += length + 1;
-        if (progress >= (1u << 20)) {
-          ProgressAdd(progress);
-          progress = 0;
-        }
-        return putAside();
-      });
+  bool read = putAside() && MergeRuns(run, pointers, [&](const char* line, std::size_t length) {
+                if (!put(line, length)) return false;
+                ++place;
+                progress += length + 1;
+                if (progress >= (1u << 20)) {
+                  ProgressAdd(progress);
+                  progress = 0;
+                }
+                return putAside();
+              });
   if (read && anyKeyless) read = putAside() && !asideFailed;
   if (noMemory) {
     output.Abandon();
