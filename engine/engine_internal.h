@@ -243,8 +243,10 @@ class FileDelivery {
   bool inPlace_ = false;
   bool failed_ = false;
   bool reserveFailed_ = false;
-  std::uint64_t written_ = 0;    // CR LF bytes written
-  std::uint64_t lfWritten_ = 0;  // the LF text they stand for
+  std::uint64_t written_ = 0;      // CR LF bytes written
+  std::uint64_t lfWritten_ = 0;    // the LF text they stand for
+  std::uint64_t writtenBack_ = 0;  // bytes whose write to storage has been started
+  static constexpr std::uint64_t kWriteBackStep = std::uint64_t{8} << 20;
 };
 
 // The number of LFs among the first `length` bytes of a text.

@@ -101,10 +101,17 @@ int FileDelivery::Open(const char* fileName, std::uint64_t upperBound) {
 
 bool FileDelivery::Write(const char* data, std::uint64_t size) {
   if (failed_ || reserveFailed_) return false;
-  const std::uint64_t put = CurrentPlatform()->WriteFile(file_, data, size);
+  Platform* platform = CurrentPlatform();
+  const std::uint64_t put = platform->WriteFile(file_, data, size);
   written_ += put;
   if (put == size) {
     lfWritten_ += size - CountLineFeeds(data, size);
+    // The storage starts on what is written while the rest is still assembled, so
+    // the flush at the end waits for little.
+    if (written_ - writtenBack_ >= kWriteBackStep) {
+      platform->StartWriteBack(file_, writtenBack_, written_ - writtenBack_);
+      writtenBack_ = written_;
+    }
     return true;
   }
   lfWritten_ += SourceBytesWritten(data, size, put);

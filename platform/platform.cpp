@@ -237,6 +237,17 @@ int Platform::SetFileOwner(PlatformFile* file, std::uint32_t owner, std::uint32_
   return ::fchown(file->fd, owner, group) == 0 ? 0 : -1;
 }
 
+void Platform::StartWriteBack(PlatformFile* file, std::uint64_t offset, std::uint64_t size) {
+#if defined(SYNC_FILE_RANGE_WRITE)
+  ::sync_file_range(file->fd, static_cast<off64_t>(offset), static_cast<off64_t>(size),
+                    SYNC_FILE_RANGE_WRITE);
+#else
+  (void)file;
+  (void)offset;
+  (void)size;
+#endif
+}
+
 int Platform::FlushFile(PlatformFile* file) {
   if (::fsync(file->fd) == 0) return 0;
   // Devices, pipes and some file systems cannot be synced; that is no failure.

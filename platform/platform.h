@@ -141,6 +141,10 @@ class Platform {
   virtual int SetFileOwner(PlatformFile* file, std::uint32_t owner, std::uint32_t group);
   // Pushes what was written to the storage; -1 when that fails.
   virtual int FlushFile(PlatformFile* file);
+  // Asks the system to start writing `size` bytes from `offset` of an open file to
+  // its storage now, without waiting, so that the flush at the end has less left to
+  // do. A hint: nothing is reported.
+  virtual void StartWriteBack(PlatformFile* file, std::uint64_t offset, std::uint64_t size);
   // Closes the file; -1 when the close reports a failure (the file is closed anyway).
   virtual int CloseFile(PlatformFile* file);
   virtual int RenameFile(const char* from, const char* to);
