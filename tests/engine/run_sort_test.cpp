@@ -316,6 +316,52 @@ TEST_F(RunSortTest, AssemblyAcrossTheHalvesOfTheTable) {
   EXPECT_EQ(fake->LiveHeap(), 0);
 }
 
+// A file is written straight from the table, each thread assembling 16,384 lines
+// into a 1 MiB buffer of its own per round: lines long enough to overflow a buffer
+// (the rest of its lines then go one by one), duplicates on both sides of every
+// boundary between threads and rounds, and every thread count, a failing thread
+// start among them, must give the text the clipboard's block gets, in CR LF.
+TEST_F(RunSortTest, FileWrittenFromTheTableOnEveryThreadCount) {
+  std::string text;
+  for (int i = 0; i < 70000; ++i) {
+    const int width = (i / 16384) % 2 == 0 ? 20 : 150;
+    std::string line = std::to_string(i % 16384 < 2 ? 16383 : i) + std::string(width, 'x');
+    text += line + "\n";
+    // Twins across the seams of the parts: equal but for case under -u -i.
+    if (i % 16384 == 16383) text += line + "\n" + line.substr(0, line.size() - 1) + "X\n";
+  }
+  const std::size_t savedMin = ParallelMinLines;
+  ParallelMinLines = 2;
+  for (std::int32_t sortMode : {0, 4, 6}) {
+    // The reference: the clipboard's block, assembled by BuildOutput.
+    EngineThreads = 1;
+    std::string expected;
+    for (char c : SortClipboard(text, sortMode, 0, 0)) {
+      if (c == '\n') expected += '\r';
+      expected += c;
+    }
+    struct Mode {
+      int threads;
+      bool startFails;
+    };
+    for (const Mode mode :
+         {Mode{1, false}, Mode{2, false}, Mode{3, false}, Mode{7, false}, Mode{2, true}}) {
+      EngineThreads = mode.threads;
+      ThreadStartFails = mode.startFails;
+      WriteAll(Path("in.txt"), text);
+      RunSort(kOwner, sortMode, Path("in.txt").c_str(), Path("out.txt").c_str(), 0, 0);
+      EXPECT_EQ(RunResult, 0);
+      EXPECT_TRUE(ReadAll(Path("out.txt")) == expected)
+          << "mode " << sortMode << " threads " << mode.threads
+          << (mode.startFails ? " fails" : "");
+    }
+  }
+  EngineThreads = 0;
+  ThreadStartFails = false;
+  ParallelMinLines = savedMin;
+  ExpectAllReleased();
+}
+
 TEST_F(RunSortTest, DuplicatesDroppedOnlyBetweenNeighbours) {
   // KeyMode 0 keeps the input order, so the table is exactly the input.
   EXPECT_EQ(SortClipboard("b\na\na\n", 0, 0, 0), "b\na\na\n");
