@@ -209,7 +209,8 @@ int WriteTable(RunOutput& output, std::int32_t sortMode) {
   const bool crlf = output.CrLf();
   const std::int64_t n = LineCount;
   const std::size_t parts = PartsFor(static_cast<std::size_t>(n));
-  ProgressBegin(RunPhase::kWrite, static_cast<std::uint64_t>(n));
+  // Bytes of the text as OutputSize counts them: each line and two line-end bytes.
+  ProgressBegin(RunPhase::kWrite, OutputSize);
 
   // A buffer for each thread and one for the lines written here.
   char fallback[16384];
@@ -243,18 +244,27 @@ int WriteTable(RunOutput& output, std::int32_t sortMode) {
         }
       }
       next = std::min(n, round + static_cast<std::int64_t>(parts) * kLinesPerPart);
-      ProgressAdd(static_cast<std::uint64_t>(next - round));
+      std::uint64_t bytes = 0;
+      for (std::size_t k = 0; k < parts; ++k) bytes += used[k];
+      ProgressAdd(bytes);
       ProgressTick();
     }
   }
+  std::uint64_t bytes = 0;
   for (std::int64_t i = next; i < n; ++i) {
     if (i + kAhead < n) __builtin_prefetch(Base[i + kAhead]);
-    if (filter.Writes(i)) writer.Line(Base[i], std::strlen(Base[i]));
+    if (filter.Writes(i)) {
+      const std::size_t length = std::strlen(Base[i]);
+      writer.Line(Base[i], length);
+      bytes += length + 2;
+    }
     if ((i & 0xFFFF) == 0) {
-      ProgressAdd(0x10000);
+      ProgressAdd(bytes);
+      bytes = 0;
       ProgressTick();
     }
   }
+  ProgressAdd(bytes);
   // After a failed write the lines are still counted: the message gives the
   // whole length.
   writer.Flush();
