@@ -263,4 +263,10 @@ void FakePlatform::SetWaitCursor(bool on) {
   waitCursorLog.push_back(on);
 }
 
+// Kept apart from `log`: how many reports a run makes depends on its timing.
+void FakePlatform::ReportProgress(const RunProgress& report) {
+  progress.push_back({report, log.size()});
+  if (onProgress) onProgress(report);
+}
+
 }  // namespace velkar
