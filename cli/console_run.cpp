@@ -5,6 +5,7 @@
 
 #include "engine/engine.h"
 #include "platform/platform.h"
+#include "platform/progress_line.h"
 
 namespace velkar {
 
@@ -41,6 +42,8 @@ int RunConsole(const RunSettings& settings) {
     return 1;
   }
   settings.Run(nullptr);
+  // A progress line still drawn (a successful run shows no message) goes now.
+  EndProgressLine();
   return RunResult == 0 ? 0 : 1;
 }
 

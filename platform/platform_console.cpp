@@ -25,12 +25,13 @@ bool CloseCheckPasses(int fd) {
 }  // namespace
 
 ConsolePlatform::ConsolePlatform(int inputFd, int outputFd, int errorFd)
-    : inputFd_(inputFd), outputFd_(outputFd), errorFd_(errorFd) {}
+    : inputFd_(inputFd), outputFd_(outputFd), errorFd_(errorFd), progressLine_(errorFd) {}
 
 ConsolePlatform::~ConsolePlatform() { DropContent(); }
 
 void ConsolePlatform::ShowMessageBox(WindowHandle, const char* text, const char* caption,
                                      unsigned) {
+  progressLine_.Erase();
   // One write, so that the line is not torn apart by other writers of the stream.
   std::string line;
   try {
@@ -146,6 +147,10 @@ bool ConsolePlatform::ShowFileDialog(WindowHandle, const FileDialogRequest&, std
 void ConsolePlatform::ShowHelp(WindowHandle, const char*, unsigned, const char*) {}
 
 void ConsolePlatform::SetWaitCursor(bool) {}
+
+void ConsolePlatform::ReportProgress(const RunProgress& progress) {
+  progressLine_.Report(progress);
+}
 
 void ConsolePlatform::DropContent() {
   if (content_ != nullptr) FreeBlockStorage(content_);
