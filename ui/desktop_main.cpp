@@ -19,6 +19,7 @@
 #include "ui/clipboard_keeper.h"
 #include "ui/command_line.h"
 #include "ui/help_viewer.h"
+#include "ui/main_form.h"
 
 namespace {
 
@@ -65,6 +66,10 @@ int RunWindow(char* argv[]) {
   velkar::QtPlatform platform;
   platform.helpViewer = [](velkar::WindowHandle, const char* helpFile, unsigned command,
                            const char* data) { velkar::ShowHelpViewer(helpFile, command, data); };
+  // A long run's progress goes to the main window's status line.
+  platform.progressView = [](const velkar::RunProgress& progress) {
+    if (velkar::VelkarMainForm != nullptr) velkar::VelkarMainForm->ShowRunProgress(progress);
+  };
   velkar::SetCurrentPlatform(&platform);
   velkar::RunApplication();
   // Help windows left open go with the program.
