@@ -94,9 +94,11 @@ void TVelkarMainForm::ShowRunProgress(const RunProgress& progress) {
   StatusLine->ShowProgress(QString::fromUtf8(step), progress.done, progress.total);
 }
 
-// The close box, the window manager and the session may ask the window to close
-// while the run paints it: the run is never cut. The request is kept and carried
-// out once the run has ended.
+// A close that arrives while the run paints the window never cuts the run: it is
+// kept and carried out once the run has ended. (On X11 Qt holds the window
+// manager's close request back with the user's input; a close comes here during
+// a run from the session ending, from platforms that send it as a plain event, or
+// from the program itself.)
 void TVelkarMainForm::closeEvent(QCloseEvent* event) {
   if (running_) {
     closeAfterRun_ = true;

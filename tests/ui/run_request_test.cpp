@@ -349,9 +349,9 @@ class LongRunTest : public ::testing::Test {
 // A run of about a second from the execute button: the status text and both wait
 // cursors stay as in any run; from half a second on, a progress bar beside the
 // text advances; what needs painting is painted during the run. A click queued
-// on the execute button, a file dropped and a close request from the window
-// system all come during the run: no second run starts, the drop is refused, the
-// run delivers its result and shows its box, and the window closes afterwards.
+// on the execute button, a file dropped and a close of the window all come
+// during the run: no second run starts, the drop is refused, the run delivers
+// its result and shows its box, and the window closes afterwards.
 TEST_F(LongRunTest, PaintedProgressShownNothingStartedCloseKeptForTheEnd) {
   Moment early, middle, late;
   bool dropAccepted = true;
@@ -367,7 +367,8 @@ TEST_F(LongRunTest, PaintedProgressShownNothingStartedCloseKeptForTheEnd) {
       QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
       QApplication::sendEvent(form_.get(), &drop);
       dropAccepted = enter.isAccepted() || drop.isAccepted();
-      // The window manager's delete message arrives as a close of the window.
+      // A close of the window that Qt does not hold back as input (the session
+      // ending, a platform that sends a plain close).
       QCoreApplication::postEvent(form_->windowHandle(), new QCloseEvent);
     }
     if (step == 30) middle = Now();
