@@ -25,6 +25,12 @@ rm -f "$dir"/*.deb
 (cd "$dir" && cpack -G DEB >/dev/null)
 
 version=$(dpkg-parsechangelog -l resources/debian/changelog -S Version)
+# The changelog names the version the program says it is (project(VERSION)).
+upstream=$(sed -n 's/^project(velkar VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+if [ "${version%-*}" != "$upstream" ]; then
+  echo "package: the changelog's version $version is not the program's $upstream" >&2
+  exit 1
+fi
 deb=$dir/velkar_${version}_$(dpkg --print-architecture).deb
 if [ ! -f "$deb" ]; then
   echo "package: cpack made no $deb" >&2

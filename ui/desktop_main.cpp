@@ -15,9 +15,10 @@
 #include <string>
 
 #include "platform/platform_qt.h"
+#include "settings/command_words.h"
+#include "settings/run_settings.h"
 #include "ui/application.h"
 #include "ui/clipboard_keeper.h"
-#include "ui/command_line.h"
 #include "ui/help_viewer.h"
 #include "ui/main_form.h"
 
@@ -58,7 +59,7 @@ void EnsureRuntimeFolder() {
   ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
 }
 
-int RunWindow(char* argv[]) {
+int RunWindow(char* argv[], const velkar::RunSettings& commandLine) {
   // Qt gets the program's name alone: every other word is ours.
   static int qtArgc = 1;
   QApplication app(qtArgc, argv);
@@ -71,7 +72,7 @@ int RunWindow(char* argv[]) {
     if (velkar::VelkarMainForm != nullptr) velkar::VelkarMainForm->ShowRunProgress(progress);
   };
   velkar::SetCurrentPlatform(&platform);
-  velkar::RunApplication();
+  velkar::RunApplication(commandLine);
   // Help windows left open go with the program.
   delete velkar::CurrentHelpViewer();
   delete velkar::HelpMissingBox();
@@ -87,6 +88,6 @@ extern "C" __attribute__((visibility("default"))) int VelkarDesktopMain(int argc
   EnsureRuntimeFolder();
   qtDefaultHandler = qInstallMessageHandler(FilterQtMessages);
   if (velkar::IsClipboardServerRole()) return velkar::RunClipboardServer(1, argv);
-  velkar::SetCommandLineWords(velkar::WordsFromArgv(argc, argv));
-  return RunWindow(argv);
+  // The settings are made once, from the words before Qt sees argv.
+  return RunWindow(argv, velkar::SettingsFromWords(velkar::WordsFromArgv(argc, argv)));
 }
