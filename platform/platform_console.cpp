@@ -49,6 +49,9 @@ void ConsolePlatform::ShowMessageBox(WindowHandle, const char* text, const char*
 bool ConsolePlatform::OpenClipboard(WindowHandle) {
   if (open_) return false;
   open_ = true;
+  // Input typed on the terminal, or output shown there, must not be mixed with a
+  // line drawn between: the run then shows no progress.
+  if (::isatty(inputFd_) == 1 || ::isatty(outputFd_) == 1) progressLine_.Silence();
   return true;
 }
 

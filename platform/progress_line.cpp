@@ -126,7 +126,7 @@ std::string ProgressLine::Text(const RunProgress& progress, std::int64_t elapsed
 }
 
 void ProgressLine::Report(const RunProgress& progress) {
-  if (!terminal_) return;
+  if (!terminal_ || silenced_) return;
   activeLine = this;
   const std::int64_t now = clock_();
   if (!running_) {
@@ -163,6 +163,12 @@ void ProgressLine::Erase() {
 void ProgressLine::EndRun() {
   Erase();
   running_ = false;
+  silenced_ = false;
+}
+
+void ProgressLine::Silence() {
+  Erase();
+  silenced_ = true;
 }
 
 void EndProgressLine() {

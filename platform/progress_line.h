@@ -33,6 +33,9 @@ class ProgressLine {
   void Erase();
   // Erases the line; the next report starts the clock of a new run.
   void EndRun();
+  // Erases the line and draws no more in this run: the terminal shows the run's
+  // own text (the clipboard's input typed there, or its output).
+  void Silence();
 
   // The text of the line for a report, without control bytes: `elapsedMs` is how
   // long the phase has run and `doneAtStart` what was done when it began.
@@ -50,7 +53,8 @@ class ProgressLine {
   Clock clock_;
   bool running_;  // a run's clock is going
   std::int64_t runStart_;
-  bool drawn_ = false;  // the line is on the terminal
+  bool drawn_ = false;     // the line is on the terminal
+  bool silenced_ = false;  // no more drawing in this run
   std::int64_t lastDraw_ = 0;
   RunPhase phase_ = RunPhase::kRead;
   std::int64_t phaseStart_ = 0;

@@ -5,7 +5,8 @@ draws the line ("\\r", text, erase-to-end) and leaves the screen as it found it
 when it succeeds, or with only its message when it fails; with standard error a
 file or a pipe nothing at all is written there.
 
-Usage: progress_line.py PROGRAM CASE   (success, failure, large_file, not_a_terminal)
+Usage: progress_line.py PROGRAM CASE
+  (success, failure, output_on_terminal, large_file, not_a_terminal)
 """
 import fcntl
 import os
@@ -66,11 +67,13 @@ def screen_of(data):
 def run_on_terminal(words, feed, stdout_path, env=ENV):
     """Runs the program with standard error on a pseudo-terminal (80 columns) and
     `feed` (a list of (delay, bytes)) written to its standard input; returns the
-    exit status and every byte the terminal received."""
+    exit status and every byte the terminal received. Standard output goes to
+    `stdout_path`, or to the terminal too when that is None."""
     master, slave = pty.openpty()
     fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
-    with open(stdout_path, "wb") as out:
-        proc = subprocess.Popen([PROGRAM] + words, stdin=subprocess.PIPE, stdout=out,
+    with open(stdout_path or os.devnull, "wb") as out:
+        proc = subprocess.Popen([PROGRAM] + words, stdin=subprocess.PIPE,
+                                stdout=out if stdout_path else slave,
                                 stderr=slave, env=env, cwd=WORK)
     os.close(slave)
     got = bytearray()
@@ -170,6 +173,17 @@ def failure(out):
         fail(CASE, f"-a: status {status}, screen {rows!r} cursor {cursor}")
 
 
+def output_on_terminal(out):
+    """The output on the terminal too (the clipboard is standard output there):
+    no progress line is mixed into it, the screen shows the sorted lines alone."""
+    status, data = run_on_terminal(["-a+"], SLOW, None)
+    rows, cursor = screen_of(data)
+    if status != 0 or rows != ["a", "b", "c", ""] or cursor != (3, 0):
+        fail(CASE, f"status {status}, screen {rows!r} cursor {cursor}: {data!r}")
+    if DRAWN.findall(data):
+        fail(CASE, f"a progress line among the output: {data!r}")
+
+
 def large_file(out):
     """A large file sorted on one thread: the line appears if the run lasted over
     a second and a half (this machine's speed decides), and the screen ends clean
@@ -231,8 +245,8 @@ def not_a_terminal(out):
             fail(CASE, f"standard error a pipe, {words}: {got!r}")
 
 
-CASES = {"success": success, "failure": failure, "large_file": large_file,
-         "not_a_terminal": not_a_terminal}
+CASES = {"success": success, "failure": failure, "output_on_terminal": output_on_terminal,
+         "large_file": large_file, "not_a_terminal": not_a_terminal}
 CASE = sys.argv[2]
 with tempfile.TemporaryDirectory(prefix="velkar-progress-") as WORK:
     CASES[CASE](os.path.join(WORK, "out"))

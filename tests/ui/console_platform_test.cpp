@@ -188,7 +188,7 @@ std::int64_t FakeClock() { return fakeNow; }
 TEST(ProgressLine, DrawnAfterASecondAtMostTenTimesASecondAndErased) {
   using P = RunPhase;
   struct Event {
-    std::int64_t at;  // -1: a message; -2: the end of the run
+    std::int64_t at;  // -1: a message; -2: the end of the run; -3: silenced
     RunProgress progress;
   };
   const std::string erase = "\r\x1b[K";
@@ -223,6 +223,14 @@ TEST(ProgressLine, DrawnAfterASecondAtMostTenTimesASecondAndErased) {
        true,
        {{0, {P::kWrite, 0, 3 << 20}}, {2000, {P::kWrite, 1 << 20, 3 << 20}}, {-1, {}}, {-2, {}}},
        "\rvelkar: writing  33%  1.0 MiB of 3.0 MiB, 0:04 left\x1b[K" + erase},
+      {"silenced (the clipboard on the terminal): erased, then nothing",
+       true,
+       {{0, {P::kRead, 0, 100}},
+        {1200, {P::kRead, 10, 100}},
+        {-3, {}},
+        {1500, {P::kSort, 1, 10}},
+        {-2, {}}},
+       "\rvelkar: reading  10%  10 B of 100 B, 0:11 left\x1b[K" + erase},
       {"a total not known: the amount alone",
        true,
        {{0, {P::kRead, 0, 0}}, {1200, {P::kRead, 5ull << 30, 0}}, {-2, {}}},
@@ -237,6 +245,8 @@ TEST(ProgressLine, DrawnAfterASecondAtMostTenTimesASecondAndErased) {
       for (const Event& event : row.events) {
         if (event.at == -1) {
           line.Erase();
+        } else if (event.at == -3) {
+          line.Silence();
         } else if (event.at == -2) {
           EndProgressLine();
         } else {
