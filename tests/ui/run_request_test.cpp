@@ -354,10 +354,13 @@ class LongRunTest : public ::testing::Test {
 // its result and shows its box, and the window closes afterwards.
 TEST_F(LongRunTest, PaintedProgressShownNothingStartedCloseKeptForTheEnd) {
   Moment early, middle, late;
+  QElapsedTimer clock;
+  qint64 earlyMs = 0;
   bool dropAccepted = true;
   platform_.during = [&](int step) {
     if (step == 5) {  // about 100 ms in
       early = Now();
+      earlyMs = clock.elapsed();
       form_->ClientArea->update();  // as when a window that covered it goes
       QMetaObject::invokeMethod(form_->OKButton, "click", Qt::QueuedConnection);
       QMimeData data;
@@ -374,6 +377,7 @@ TEST_F(LongRunTest, PaintedProgressShownNothingStartedCloseKeptForTheEnd) {
     if (step == 30) middle = Now();
     if (step == 48) late = Now();
   };
+  clock.start();
   form_->OKButton->click();
 
   const QString running = QString::fromUtf8("ソート実行中！");
@@ -384,7 +388,10 @@ TEST_F(LongRunTest, PaintedProgressShownNothingStartedCloseKeptForTheEnd) {
     EXPECT_EQ(m->formShape, Qt::WaitCursor);
     EXPECT_TRUE(m->visible);  // the close request did not cut the run
   }
-  EXPECT_FALSE(early.barShown);
+  // (Unless the machine stalled the run's first tenth of a second past the delay.)
+  if (earlyMs < TVelkarMainForm::kProgressDelayMs - 100) {
+    EXPECT_FALSE(early.barShown);
+  }
   EXPECT_TRUE(middle.barShown);
   EXPECT_TRUE(late.barShown);
   EXPECT_LT(middle.barValue, late.barValue);
