@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <new>
 
 namespace velkar {
 
@@ -144,12 +145,17 @@ void ProgressLine::Report(const RunProgress& progress) {
   lastDone_ = progress.done;
   if (now - runStart_ < kDelayMs) return;
   if (drawn_ && now - lastDraw_ < kRedrawMs) return;
-  std::string text = Text(progress, now - phaseStart_, phaseDoneAtStart_);
-  // One row only: a line that wrapped could not be taken back with "\r".
-  const std::size_t columns = Columns(fd_);
-  if (text.size() >= columns) text.resize(columns > 1 ? columns - 1 : 0);
-  std::string bytes = "\r" + text + "\x1b[K";
-  WriteAll(fd_, bytes.data(), bytes.size());
+  // A run short of memory goes on without this drawing.
+  try {
+    std::string text = Text(progress, now - phaseStart_, phaseDoneAtStart_);
+    // One row only: a line that wrapped could not be taken back with "\r".
+    const std::size_t columns = Columns(fd_);
+    if (text.size() >= columns) text.resize(columns > 1 ? columns - 1 : 0);
+    const std::string bytes = "\r" + text + "\x1b[K";
+    WriteAll(fd_, bytes.data(), bytes.size());
+  } catch (const std::bad_alloc&) {
+    return;
+  }
   drawn_ = true;
   lastDraw_ = now;
 }
