@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     _exit(127);
   }
   // Its I/O counts are read after it has ended but before it is reaped.
-  siginfo_t info {};
+  siginfo_t info{};
   long long rchar = 0;
   long long wchar = 0;
   if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) == 0) {

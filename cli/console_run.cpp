@@ -6,6 +6,7 @@
 #include "engine/engine.h"
 #include "engine/messages.h"
 #include "platform/platform.h"
+#include "platform/progress_line.h"
 
 namespace velkar {
 
@@ -20,6 +21,8 @@ int RunConsole(const RunSettings& settings) {
     return 1;
   }
   settings.Run(nullptr);
+  // A progress line still drawn (a successful run shows no message) goes now.
+  EndProgressLine();
   return RunResult == 0 ? 0 : 1;
 }
 

@@ -25,12 +25,13 @@ bool CloseCheckPasses(int fd) {
 }  // namespace
 
 ConsolePlatform::ConsolePlatform(int inputFd, int outputFd, int errorFd)
-    : inputFd_(inputFd), outputFd_(outputFd), errorFd_(errorFd) {}
+    : inputFd_(inputFd), outputFd_(outputFd), errorFd_(errorFd), progressLine_(errorFd) {}
 
 ConsolePlatform::~ConsolePlatform() { DropContent(); }
 
 void ConsolePlatform::ShowMessageBox(WindowHandle, const char* text, const char* caption,
                                      unsigned) {
+  progressLine_.Erase();
   // One write, so that the line is not torn apart by other writers of the stream.
   std::string line;
   try {
@@ -48,6 +49,9 @@ void ConsolePlatform::ShowMessageBox(WindowHandle, const char* text, const char*
 bool ConsolePlatform::OpenClipboard(WindowHandle) {
   if (open_) return false;
   open_ = true;
+  // Input typed on the terminal, or output shown there, must not be mixed with a
+  // line drawn between: the run then shows no progress.
+  if (::isatty(inputFd_) == 1 || ::isatty(outputFd_) == 1) progressLine_.Silence();
   return true;
 }
 
@@ -184,6 +188,10 @@ bool ConsolePlatform::ShowFileDialog(WindowHandle, const FileDialogRequest&, std
 void ConsolePlatform::ShowHelp(WindowHandle, const char*, unsigned, const char*) {}
 
 void ConsolePlatform::SetWaitCursor(bool) {}
+
+void ConsolePlatform::ReportProgress(const RunProgress& progress) {
+  progressLine_.Report(progress);
+}
 
 void ConsolePlatform::DropContent() {
   if (content_ != nullptr) FreeBlockStorage(content_);

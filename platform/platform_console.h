@@ -1,9 +1,12 @@
 // The console backend, used when there is no display: every message box is one
 // line on standard error, the clipboard's text is standard input and text put on
 // the clipboard goes to standard output. Dialogs are cancelled; help and cursors do nothing.
+// A long run shows a self-erasing progress line on standard error when that is a
+// terminal (progress_line.h).
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/progress_line.h"
 
 namespace velkar {
 
@@ -15,7 +18,8 @@ class ConsolePlatform : public Platform {
   ConsolePlatform(const ConsolePlatform&) = delete;
   ConsolePlatform& operator=(const ConsolePlatform&) = delete;
 
-  // "CAPTION: TEXT\n", the text's line breaks kept; answered at once.
+  // "CAPTION: TEXT\n", the text's line breaks kept, after the progress line has
+  // been erased; answered at once.
   void ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
                       unsigned style) override;
 
@@ -45,6 +49,8 @@ class ConsolePlatform : public Platform {
   void ShowHelp(WindowHandle owner, const char* helpFile, unsigned command,
                 const char* data) override;
   void SetWaitCursor(bool on) override;
+  // Hands the report to the progress line.
+  void ReportProgress(const RunProgress& progress) override;
 
  private:
   // Reads the input into a new block; nullptr when there is no text.
@@ -62,6 +68,7 @@ class ConsolePlatform : public Platform {
   bool anyPart_ = false;         // a byte of the input has been read in parts
   bool outOfMemory_ = false;     // the input did not fit in memory
   MemHandle content_ = nullptr;  // the clipboard's text block, owned here
+  ProgressLine progressLine_;
 };
 
 }  // namespace velkar

@@ -332,4 +332,10 @@ bool FakePlatform::FinishClipboardParts() {
   return delivered;
 }
 
+// Kept apart from `log`: how many reports a run makes depends on its timing.
+void FakePlatform::ReportProgress(const RunProgress& report) {
+  progress.push_back({report, log.size()});
+  if (onProgress) onProgress(report);
+}
+
 }  // namespace velkar

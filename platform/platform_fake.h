@@ -107,6 +107,15 @@ class FakePlatform : public Platform {
   bool waitCursor = false;
   std::vector<bool> waitCursorLog;
 
+  // The progress reports of the runs, each with the size `log` had when it came,
+  // so that a test sees where it fell among the calls and boxes.
+  struct Report {
+    RunProgress progress;
+    std::size_t logSize;
+  };
+  std::vector<Report> progress;
+  std::function<void(const RunProgress&)> onProgress;  // runs at each report
+
   void ShowMessageBox(WindowHandle owner, const char* text, const char* caption,
                       unsigned style) override;
   void* HeapAlloc(std::size_t size) override;
@@ -151,6 +160,7 @@ class FakePlatform : public Platform {
   std::int64_t ReadClipboardPart(void* buffer, std::uint64_t size) override;
   bool WriteClipboardPart(const void* data, std::uint64_t size) override;
   bool FinishClipboardParts() override;
+  void ReportProgress(const RunProgress& progress) override;
 
  private:
   // Counts a call of `step` and tells whether it is to fail.

@@ -1,7 +1,8 @@
 // Desktop backend: application-modal QMessageBox, QClipboard through the lossless
-// byte conversion, a non-native QFileDialog with the Windows option sets mapped, and
-// the override cursor. After a modal window closes the previously active window is
-// activated again, which a desktop without a window manager does not do by itself.
+// byte conversion, a non-native QFileDialog with the Windows option sets mapped, the
+// override cursor, and the window kept painted during a long run. After a modal
+// window closes the previously active window is activated again, which a desktop
+// without a window manager does not do by itself.
 #include "platform/platform_qt.h"
 
 #include <QApplication>
@@ -174,6 +175,11 @@ void QtPlatform::SetWaitCursor(bool on) {
   } else {
     while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
   }
+}
+
+void QtPlatform::ReportProgress(const RunProgress& progress) {
+  if (progressView) progressView(progress);
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 QStringList TranslateFilter(std::string_view filter) {

@@ -43,6 +43,12 @@ class QtPlatform : public Platform {
   // every override Qt holds removed.
   void SetWaitCursor(bool on) override;
 
+  // Hands the report to `progressView`, then lets Qt paint and answer the window
+  // system (exposed and moved windows, the desktop's are-you-alive pings, close
+  // requests); the user's input waits until the run has ended.
+  void ReportProgress(const RunProgress& progress) override;
+  std::function<void(const RunProgress& progress)> progressView;
+
  private:
   bool clipboardOpen_ = false;
   MemHandle handedOut_ = nullptr;  // the text block GetClipboardText gave out

@@ -23,12 +23,16 @@ std::string& HelpFile() {
 }
 
 // Closing the main window, by any of its ways, ends the program; other windows
-// left open (the About box, the help viewer) do not keep it alive.
+// left open (the About box, the help viewer) do not keep it alive. A close asked
+// for during a run waits for its end (TVelkarMainForm::closeEvent).
 class QuitOnClose : public QObject {
  public:
   using QObject::QObject;
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Close) QCoreApplication::quit();
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Close) {
+      auto* form = qobject_cast<TVelkarMainForm*>(watched);
+      if (form == nullptr || !form->RunInProgress()) QCoreApplication::quit();
+    }
     return false;
   }
 };

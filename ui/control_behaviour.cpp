@@ -209,16 +209,18 @@ void TVelkarMainForm::FilesDropped(const std::vector<std::string>& names, QPoint
   ShowFileName(onOutput ? OutputSide(this) : InputSide(this), BytesToText(names.front()));
 }
 
+// While a run paints the window, a drop is refused: the run's settings are taken
+// and the controls wait for its end like the user's other input.
 void TVelkarMainForm::dragEnterEvent(QDragEnterEvent* event) {
-  if (FromOutside(event)) event->acceptProposedAction();
+  if (!running_ && FromOutside(event)) event->acceptProposedAction();
 }
 
 void TVelkarMainForm::dragMoveEvent(QDragMoveEvent* event) {
-  if (FromOutside(event)) event->acceptProposedAction();
+  if (!running_ && FromOutside(event)) event->acceptProposedAction();
 }
 
 void TVelkarMainForm::dropEvent(QDropEvent* event) {
-  if (!FromOutside(event)) return;
+  if (running_ || !FromOutside(event)) return;
   event->acceptProposedAction();
   FilesDropped(DroppedFileNames(event->mimeData()),
                ClientArea->mapFrom(this, event->position().toPoint()));

@@ -144,16 +144,41 @@ void TBrowsePanel::paintEvent(QPaintEvent* event) {
   style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
-TStatusLine::TStatusLine(QWidget* parent) : QStatusBar(parent), panel_(new QLabel(this)) {
+TStatusLine::TStatusLine(QWidget* parent)
+    : QStatusBar(parent), panel_(new QLabel(this)), progress_(new QProgressBar(this)) {
   setSizeGripEnabled(false);
   panel_->setObjectName(QStringLiteral("StatusPanel"));
   panel_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   addWidget(panel_, 1);
+  // Beside the text, within the bar's height; a hidden widget takes no room, so the
+  // panel spans the bar as before whenever no long run is in progress.
+  progress_->setObjectName(QStringLiteral("RunProgress"));
+  progress_->setFixedSize(180, 17);
+  progress_->setRange(0, 1000);
+  progress_->setTextVisible(true);
+  progress_->hide();
+  addWidget(progress_);
 }
 
 QString TStatusLine::SimpleText() const { return panel_->text(); }
 
 void TStatusLine::SetSimpleText(const QString& text) { panel_->setText(text); }
+
+void TStatusLine::ShowProgress(const QString& step, std::uint64_t done, std::uint64_t total) {
+  if (total == 0) {
+    progress_->setRange(0, 0);
+    progress_->setFormat(step);
+  } else {
+    progress_->setRange(0, 1000);
+    // In thousandths: any total fits the bar's int range.
+    const long double part = done >= total ? 1.0L : static_cast<long double>(done) / total;
+    progress_->setValue(static_cast<int>(part * 1000));
+    progress_->setFormat(step + QStringLiteral(" %p%"));
+  }
+  progress_->show();
+}
+
+void TStatusLine::HideProgress() { progress_->hide(); }
 
 bool TFileDialog::Execute(QWidget* owner) {
   FileDialogRequest request;

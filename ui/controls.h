@@ -8,8 +8,10 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QStatusBar>
+#include <cstdint>
 #include <string>
 
 class QValidator;
@@ -101,6 +103,7 @@ class TBrowsePanel : public QLabel {
 };
 
 // A status bar in simple mode: one panel across the whole bar holding one text.
+// During a long run a progress bar stands beside the text; it is hidden otherwise.
 class TStatusLine : public QStatusBar {
   Q_OBJECT
  public:
@@ -109,8 +112,14 @@ class TStatusLine : public QStatusBar {
   void SetSimpleText(const QString& text);
   QLabel* Panel() const { return panel_; }
 
+  // Shows `done` of `total` (0: not known, a busy bar) with the step's name.
+  void ShowProgress(const QString& step, std::uint64_t done, std::uint64_t total);
+  void HideProgress();
+  QProgressBar* ProgressBar() const { return progress_; }
+
  private:
   QLabel* panel_;
+  QProgressBar* progress_;
 };
 
 // An open or save dialog as the form holds it: filter, options set by the handlers

@@ -20,6 +20,7 @@
 #include "ui/application.h"
 #include "ui/clipboard_keeper.h"
 #include "ui/help_viewer.h"
+#include "ui/main_form.h"
 
 namespace {
 
@@ -66,6 +67,10 @@ int RunWindow(char* argv[], const velkar::RunSettings& commandLine) {
   velkar::QtPlatform platform;
   platform.helpViewer = [](velkar::WindowHandle, const char* helpFile, unsigned command,
                            const char* data) { velkar::ShowHelpViewer(helpFile, command, data); };
+  // A long run's progress goes to the main window's status line.
+  platform.progressView = [](const velkar::RunProgress& progress) {
+    if (velkar::VelkarMainForm != nullptr) velkar::VelkarMainForm->ShowRunProgress(progress);
+  };
   velkar::SetCurrentPlatform(&platform);
   velkar::RunApplication(commandLine);
   // Help windows left open go with the program.

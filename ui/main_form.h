@@ -11,7 +11,8 @@
 //                          FileOpen2, FileSaveAs), the key position (SortPosEditChange,
 //                          UpDown1Click, UpDown2Click), drops (FilesDropped)
 //   run_request.cpp        the execute button (OKButtonClick, ExecuteSort, Settings):
-//                          one run of the engine
+//                          one run of the engine, its progress (ShowRunProgress)
+//                          and a close request during it (closeEvent)
 //   command_line.cpp       start-up (FormCreate), the command line
 //                          (ParseCommandLine), the hint (ShowHint)
 //   application.cpp        Help > Contents and Help > Search (HelpContents,
@@ -20,10 +21,12 @@
 // The texts it shows are those of ui_texts.h.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "settings/run_settings.h"
 #include "ui/controls.h"
 #include "ui/up_down.h"
@@ -97,6 +100,10 @@ class TVelkarMainForm : public QMainWindow {
   void OKButtonClick(QObject* Sender);
   void ExecuteSort();
   bool RunInProgress() const { return running_; }
+  // A report of the run in progress: from kProgressDelayMs into the run, the
+  // progress bar beside the status text shows it.
+  void ShowRunProgress(const RunProgress& progress);
+  static constexpr qint64 kProgressDelayMs = 500;
   // The settings the controls hold now (and the AutoRun and QuietFinish flags),
   // as the plain value a run is made from; a file side keeps its name as typed.
   RunSettings Settings() const;
@@ -147,6 +154,7 @@ class TVelkarMainForm : public QMainWindow {
   void dragEnterEvent(QDragEnterEvent* event) override;  // control_behaviour.cpp
   void dragMoveEvent(QDragMoveEvent* event) override;    // control_behaviour.cpp
   void dropEvent(QDropEvent* event) override;            // control_behaviour.cpp
+  void closeEvent(QCloseEvent* event) override;          // run_request.cpp
 
  private:
   void BuildFromDescription();  // main_form_layout.cpp
@@ -155,6 +163,8 @@ class TVelkarMainForm : public QMainWindow {
   void FocusFirstTabStop();  // main_form.cpp
 
   bool running_ = false;            // a run request is in progress
+  bool closeAfterRun_ = false;      // a close request came during the run
+  QElapsedTimer runClock_;          // how long the run in progress has gone
   bool shownOnce_ = false;          // centred on the first showing only
   std::vector<QWidget*> tabChain_;  // the tab stops in tab order
 };

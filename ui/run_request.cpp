@@ -1,7 +1,10 @@
 // The run request: the window's controls turned into the arguments of one sort
-// run, the checks for missing file names, the status text and the cursors.
+// run, the checks for missing file names, the status text and the cursors, the
+// progress of a long run and a close request that comes during one.
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "engine/engine.h"
 #include "platform/byte_text.h"
@@ -58,9 +61,51 @@ void TVelkarMainForm::ExecuteSort() {
   StatusLine->SetSimpleText(QString::fromUtf8(texts::kRunning));
   StatusLine->repaint();  // the run holds the event loop; show the text now
   CurrentPlatform()->SetWaitCursor(true);
+  runClock_.start();
   settings.Run(ApplicationWindow());
+  StatusLine->HideProgress();
   CurrentPlatform()->SetWaitCursor(false);
   StatusLine->SetSimpleText(statusText);
+  // The window was asked to close while the run went on: it closes now that the
+  // run has delivered its result (and shown its message).
+  if (closeAfterRun_) {
+    closeAfterRun_ = false;
+    QTimer::singleShot(0, this, [this] { close(); });
+  }
+}
+
+void TVelkarMainForm::ShowRunProgress(const RunProgress& progress) {
+  if (!running_ || !runClock_.isValid() || runClock_.elapsed() < kProgressDelayMs) return;
+  const char* step = texts::kStepRead;
+  switch (progress.phase) {
+    case RunPhase::kRead:
+      step = texts::kStepRead;
+      break;
+    case RunPhase::kSort:
+      step = texts::kStepSort;
+      break;
+    case RunPhase::kMerge:
+      step = texts::kStepMerge;
+      break;
+    case RunPhase::kWrite:
+      step = texts::kStepWrite;
+      break;
+  }
+  StatusLine->ShowProgress(QString::fromUtf8(step), progress.done, progress.total);
+}
+
+// A close that arrives while the run paints the window never cuts the run: it is
+// kept and carried out once the run has ended. (On X11 Qt holds the window
+// manager's close request back with the user's input; a close comes here during
+// a run from the session ending, from platforms that send it as a plain event, or
+// from the program itself.)
+void TVelkarMainForm::closeEvent(QCloseEvent* event) {
+  if (running_) {
+    closeAfterRun_ = true;
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
 }
 
 }  // namespace velkar

@@ -66,6 +66,11 @@ inline constexpr char kSaveFilter[] =
 // engine's error caption.
 inline constexpr const auto& kRequestCaption = velkar::kErrorCaption;
 inline constexpr char kRunning[] = "ソート実行中！";  // the status line during a run
+// The steps of a long run, named on the progress bar beside kRunning.
+inline constexpr char kStepRead[] = "読み込み";
+inline constexpr char kStepSort[] = "ソート";
+inline constexpr char kStepMerge[] = "マージ";
+inline constexpr char kStepWrite[] = "書き出し";
 inline constexpr char kSortPosCaption[] = "SortPosEdit->Text";
 inline constexpr char kNotANumberCaption[] = "ERROR";
 inline constexpr char kNotANumber[] = "数値を入力してください";

@@ -1,12 +1,13 @@
 // Whole runs: the mode check, every message of every failure path with RunResult,
 // what is released and in which order, the output bytes on the clipboard and in a
-// file, duplicate dropping and the "Finish!" box.
+// file, duplicate dropping, the "Finish!" box and the progress reports.
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "engine/messages.h"
 #include "engine/parallel.h"
+#include "engine/progress.h"
 #include "engine_test_support.h"
 
 namespace velkar::test {
@@ -562,6 +563,111 @@ TEST_F(RunSortTest, ClipboardKeepsTheBlockTheEngineGaveIt) {
   EXPECT_EQ(SortClipboard("d\nc\n", 0), "c\nd\n");
   EXPECT_EQ(fake->ClipboardBlocks(), 1);
   EXPECT_EQ(fake->EngineBlocks(), 0);
+}
+
+// ---- Progress reports ----
+
+// Ranks of the phases: a run reads (and sorts) piece after piece, then merges and
+// writes; nothing is read or sorted once the merge or the write has begun.
+int PhaseRank(RunPhase phase) {
+  switch (phase) {
+    case RunPhase::kRead:
+      return 0;
+    case RunPhase::kSort:
+      return 1;
+    case RunPhase::kMerge:
+      return 2;
+    case RunPhase::kWrite:
+      return 3;
+  }
+  return -1;
+}
+
+// What every run's reports must show, whatever its timing: the phases in their
+// order, the amount done never going back within a phase nor past a known total,
+// nothing after the run's first box (its message, or "Finish!"), and on success a
+// last report that says its phase is complete.
+void ExpectSoundProgress(const FakePlatform& fake, bool succeeded) {
+  std::size_t firstBox = fake.log.size();
+  for (std::size_t i = 0; i < fake.log.size(); ++i) {
+    if (fake.log[i].rfind("Box:", 0) == 0) {
+      firstBox = i;
+      break;
+    }
+  }
+  const std::vector<FakePlatform::Report>& reports = fake.progress;
+  for (std::size_t i = 0; i < reports.size(); ++i) {
+    const RunProgress& now = reports[i].progress;
+    SCOPED_TRACE("report " + std::to_string(i));
+    EXPECT_LE(reports[i].logSize, firstBox) << "a report after a box";
+    if (now.total != 0) {
+      EXPECT_LE(now.done, now.total);
+    }
+    if (i == 0) continue;
+    const RunProgress& before = reports[i - 1].progress;
+    if (now.phase == before.phase) {
+      EXPECT_GE(now.done, before.done) << "the amount done went back";
+    } else {
+      const bool nextPiece = before.phase == RunPhase::kSort && now.phase == RunPhase::kRead;
+      EXPECT_TRUE(PhaseRank(now.phase) > PhaseRank(before.phase) || nextPiece)
+          << PhaseRank(before.phase) << " then " << PhaseRank(now.phase);
+    }
+  }
+  if (succeeded) {
+    ASSERT_FALSE(reports.empty());
+    const RunProgress& last = reports.back().progress;
+    EXPECT_NE(last.total, 0u);
+    EXPECT_EQ(last.done, last.total) << "the end was not reported";
+  }
+}
+
+// Every report the runs make (no rate limit here), on the ways a run ends: success
+// to the clipboard and to a file, a table long enough for the threads (whose waits
+// report too), and failures before, during and after the sort.
+TEST_F(RunSortTest, ProgressInOrderToTheEndAndNothingAfterAMessage) {
+  struct ReportEveryTick {
+    ReportEveryTick() { ProgressIntervalMs = 0; }
+    ~ReportEveryTick() { ProgressIntervalMs = 50; }
+  } everyTick;
+  std::string longText;
+  for (int i = 0; i < 70000; ++i) longText += std::to_string((i * 7919) % 70001) + "\n";
+  struct Row {
+    const char* what;
+    std::string text;  // the input, on the clipboard or in in.txt
+    bool fromFile;
+    bool toFile;
+    Step fails;  // Step::kCount: nothing fails
+    bool succeeds;
+  };
+  const Row rows[] = {
+      {"clipboard to clipboard", "b\na\nc\n", false, false, Step::kCount, true},
+      {"file to file", "b\na\nc\n", true, true, Step::kCount, true},
+      {"long table on the threads", longText, false, false, Step::kCount, true},
+      {"long table to a file", longText, true, true, Step::kCount, true},
+      {"no line", "\x1A", false, false, Step::kCount, false},
+      {"read short", "b\na\n", true, false, Step::Read, false},
+      {"no output block", longText, false, false, Step::GlobalAlloc, false},
+      {"file write short", longText, true, true, Step::Write, false},
+      {"clipboard refuses", "b\na\n", false, false, Step::ClipSet, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    for (std::int32_t quiet : {0, 1}) {
+      ScopedFakePlatform local;
+      QuietFinish = quiet;
+      if (row.fromFile) {
+        WriteAll(Path("in.txt"), row.text);
+      } else {
+        local->clipboardText = row.text;
+      }
+      if (row.fails != Step::kCount) local->FailAt(row.fails);
+      RunSort(kOwner, 0, row.fromFile ? Path("in.txt").c_str() : nullptr,
+              row.toFile ? Path("out.txt").c_str() : nullptr, 0, kKeyColumn);
+      EXPECT_EQ(RunResult, row.succeeds ? 0 : -1);
+      ExpectSoundProgress(*local, row.succeeds);
+    }
+  }
+  QuietFinish = 0;
 }
 
 }  // namespace

@@ -1,17 +1,25 @@
 // The run request from the window, with the real engine on temporary files and the
 // fake clipboard: the arguments the controls turn into (seen in what the engine
 // produced), the two missing-name messages, the status text and both cursors during
-// the run, their restoration, and no second run while one is in progress.
+// the run, their restoration, and no second run while one is in progress; a long
+// run on the desktop backend: painted, its progress shown, a close request kept.
 #include <gtest/gtest.h>
 
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QMimeData>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "engine/engine.h"
 #include "form_fixture.h"
 #include "platform/byte_text.h"
+#include "platform/platform_qt.h"
 
 using namespace velkar;
 using velkar::test::FormFixture;
@@ -230,4 +238,188 @@ TEST_F(RunRequestTest, NamesAsTheEditsHoldThem) {
   ASSERT_EQ(fixture_->Texts(), (std::vector<std::string>{"Finish!", "Finish!"}));
   ASSERT_EQ(fake().clipboardText, std::optional<std::string>("x\ny\n"));
   std::remove(odd.c_str());  // a name QTemporaryDir cannot spell
+}
+
+// ---- A long run on the desktop backend ----
+
+namespace {
+
+// The desktop backend itself, with its boxes recorded instead of shown and a file
+// read that lasts: during it the progress is reported every 20 ms, as the engine
+// does through a long step, and the test acts at each report.
+class LongReadPlatform : public QtPlatform {
+ public:
+  void ShowMessageBox(WindowHandle, const char* text, const char* caption, unsigned) override {
+    boxes.push_back(std::string(caption) + ": " + text);
+  }
+  std::uint64_t ReadFile(PlatformFile* file, void* buffer, std::uint64_t size) override {
+    ++reads;
+    for (int step = 0; step <= steps; ++step) {
+      if (during) during(step);
+      ReportProgress({RunPhase::kRead,
+                      size * static_cast<std::uint64_t>(step) / static_cast<std::uint64_t>(steps),
+                      size});
+      QThread::msleep(20);
+    }
+    return Platform::ReadFile(file, buffer, size);
+  }
+
+  int steps = 50;  // about a second
+  std::function<void(int step)> during;
+  std::vector<std::string> boxes;
+  int reads = 0;
+};
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+  int paints = 0;
+};
+
+// What the test saw at one moment of the run.
+struct Moment {
+  bool barShown = false;
+  int barValue = -1;
+  QString status;
+  Qt::CursorShape overrideShape = Qt::ArrowCursor;
+  bool overrideSet = false;
+  Qt::CursorShape formShape = Qt::ArrowCursor;
+  int paints = 0;
+  bool visible = false;
+};
+
+class LongRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = CurrentPlatform();
+    SetCurrentPlatform(&platform_);
+    // As the desktop part wires it: the reports go to the window's status line.
+    platform_.progressView = [this](const RunProgress& progress) {
+      form_->ShowRunProgress(progress);
+      barEverShown_ = barEverShown_ || form_->StatusLine->ProgressBar()->isVisible();
+    };
+    form_ = std::make_unique<TVelkarMainForm>();
+    form_->show();
+    form_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    ASSERT_TRUE(dir_.isValid());
+    Write(dir_.filePath("in.txt"), "c\nb\na\n");
+    form_->FileOpenCheckBox->setChecked(true);
+    form_->FileOpenEdit->setText(dir_.filePath("in.txt"));
+    form_->FileSaveCheckBox->setChecked(true);
+    form_->FileSaveEdit->setText(dir_.filePath("out.txt"));
+    form_->StatusLine->installEventFilter(&statusPaints_);
+    form_->ClientArea->installEventFilter(&clientPaints_);
+    QuietFinish = 0;
+  }
+  void TearDown() override {
+    form_.reset();
+    SetCurrentPlatform(previous_);
+  }
+
+  Moment Now() {
+    Moment m;
+    QProgressBar* bar = form_->StatusLine->ProgressBar();
+    m.barShown = bar->isVisible();
+    m.barValue = bar->value();
+    m.status = form_->StatusLine->SimpleText();
+    m.overrideSet = QApplication::overrideCursor() != nullptr;
+    if (m.overrideSet) m.overrideShape = QApplication::overrideCursor()->shape();
+    m.formShape = form_->cursor().shape();
+    m.paints = clientPaints_.paints + statusPaints_.paints;
+    m.visible = form_->isVisible();
+    return m;
+  }
+
+  LongReadPlatform platform_;
+  Platform* previous_ = nullptr;
+  std::unique_ptr<TVelkarMainForm> form_;
+  QTemporaryDir dir_;
+  PaintCounter statusPaints_;
+  PaintCounter clientPaints_;
+  bool barEverShown_ = false;
+};
+
+}  // namespace
+
+// A run of about a second from the execute button: the status text and both wait
+// cursors stay as in any run; from half a second on, a progress bar beside the
+// text advances; what needs painting is painted during the run. A click queued
+// on the execute button, a file dropped and a close of the window all come
+// during the run: no second run starts, the drop is refused, the run delivers
+// its result and shows its box, and the window closes afterwards.
+TEST_F(LongRunTest, PaintedProgressShownNothingStartedCloseKeptForTheEnd) {
+  Moment early, middle, late;
+  QElapsedTimer clock;
+  qint64 earlyMs = 0;
+  bool dropAccepted = true;
+  platform_.during = [&](int step) {
+    if (step == 5) {  // about 100 ms in
+      early = Now();
+      earlyMs = clock.elapsed();
+      form_->ClientArea->update();  // as when a window that covered it goes
+      QMetaObject::invokeMethod(form_->OKButton, "click", Qt::QueuedConnection);
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(dir_.filePath("dropped.txt"))});
+      QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(form_.get(), &enter);
+      QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(form_.get(), &drop);
+      dropAccepted = enter.isAccepted() || drop.isAccepted();
+      // A close of the window that Qt does not hold back as input (the session
+      // ending, a platform that sends a plain close).
+      QCoreApplication::postEvent(form_->windowHandle(), new QCloseEvent);
+    }
+    if (step == 30) middle = Now();
+    if (step == 48) late = Now();
+  };
+  clock.start();
+  form_->OKButton->click();
+
+  const QString running = QString::fromUtf8("ソート実行中！");
+  for (const Moment* m : {&early, &middle, &late}) {
+    EXPECT_EQ(m->status, running);
+    EXPECT_TRUE(m->overrideSet);
+    EXPECT_EQ(m->overrideShape, Qt::WaitCursor);
+    EXPECT_EQ(m->formShape, Qt::WaitCursor);
+    EXPECT_TRUE(m->visible);  // the close request did not cut the run
+  }
+  // (Unless the machine stalled the run's first tenth of a second past the delay.)
+  if (earlyMs < TVelkarMainForm::kProgressDelayMs - 100) {
+    EXPECT_FALSE(early.barShown);
+  }
+  EXPECT_TRUE(middle.barShown);
+  EXPECT_TRUE(late.barShown);
+  EXPECT_LT(middle.barValue, late.barValue);
+  EXPECT_GT(middle.paints, early.paints);
+  EXPECT_FALSE(dropAccepted);
+
+  // One run, its result delivered and its box shown.
+  EXPECT_EQ(platform_.reads, 1);
+  EXPECT_EQ(platform_.boxes, std::vector<std::string>{"VELKAR: Finish!"});
+  EXPECT_EQ(Read(dir_.filePath("out.txt")), "a\r\nb\r\nc\r\n");
+  EXPECT_EQ(form_->FileOpenEdit->text(), dir_.filePath("in.txt"));
+  // Afterwards: the window as before the run, then closed as asked.
+  EXPECT_FALSE(form_->StatusLine->ProgressBar()->isVisible());
+  EXPECT_EQ(form_->StatusLine->SimpleText(), QString::fromUtf8("テキストソートユーティリティ"));
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_TRUE(form_->isVisible());
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(form_->isVisible());
+  EXPECT_FALSE(form_->RunInProgress());
+}
+
+// A run shorter than half a second looks as runs always have: no progress bar
+// ever, and the window stays open.
+TEST_F(LongRunTest, ShortRunShowsNoProgress) {
+  platform_.steps = 10;  // about 200 ms
+  form_->OKButton->click();
+  EXPECT_FALSE(barEverShown_);
+  EXPECT_EQ(platform_.boxes, std::vector<std::string>{"VELKAR: Finish!"});
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(form_->isVisible());
 }

@@ -6,6 +6,7 @@
 set -u
 program=$1
 case_name=$2
+here=$(cd "$(dirname "$0")" && pwd)
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velkar-x11.XXXXXX") || exit 1
 xvfb_pid=
@@ -191,6 +192,44 @@ quiet_start)
   cmp -s want out || fail "--version output"
   velkar --help > out || fail "--help status $?"
   head -n 1 out | grep -q '^usage: velkar' || fail "--help output"
+  ;;
+long_run_window)
+  # A run of a few seconds from the window: during it the window is drawn anew
+  # where a window that covered it has gone, and a close request from the window
+  # manager, which Qt holds back with the user's input, does not cut it: the
+  # whole result is written and "Finish!" shown.
+  awk 'BEGIN { srand(7); for (i = 0; i < 10000000; i++) printf "%d\n", rand() * 1e9 }' > big.txt
+  timeout 60 "$program" -f big.txt -o out.txt < /dev/null &
+  pid=$!
+  main=$(wait_window '^VELKAR$')
+  [ -n "$main" ] || main=$(wait_window '^VELKAR$')  # a display slow to answer at first
+  [ -n "$main" ] || fail "no main window"
+  xdotool windowfocus --sync "$main" key Return
+  sleep 1
+  if [ "$(xdotool search --onlyvisible --name '^VELKAR$' | wc -l)" = 1 ]; then
+    # A window that covered it goes: what it uncovered is drawn again.
+    python3 "$here/x11_window.py" cover "$main"
+    sleep 0.3
+    left=$(python3 "$here/x11_window.py" magenta "$main")
+    [ "$left" = 0 ] || fail "the window was not drawn anew during the run ($left pixels left)"
+    python3 "$here/x11_window.py" close "$main"
+    sleep 0.3
+    xdotool search --onlyvisible --name '^VELKAR$' | grep -qx "$main" ||
+      fail "the close request cut the run"
+  else
+    echo "the run ended within a second: the window during a run not checked"
+  fi
+  box=$(timeout 60 sh -c 'until xdotool search --onlyvisible --name "^VELKAR\$" | grep -vx "'"$main"'"; do sleep 0.1; done' | head -n 1)
+  [ -n "$box" ] || fail "no Finish! box"
+  [ "$(tr -d '\r' < out.txt | wc -l)" = 10000000 ] || fail "out.txt is not the whole text"
+  tr -d '\r' < out.txt | LC_ALL=C sort -c || fail "out.txt is not sorted"
+  xdotool windowfocus --sync "$box" key Return
+  # The request held back reached the "Finish!" box, which refuses it as any
+  # modal box does: the window is closed again.
+  sleep 0.3
+  xdotool search --onlyvisible --name '^VELKAR$' | grep -qx "$main" &&
+    python3 "$here/x11_window.py" close "$main"
+  wait "$pid" || fail "status $?"
   ;;
 *)
   echo "unknown case $case_name"; exit 2 ;;
