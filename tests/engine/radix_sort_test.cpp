@@ -1,7 +1,8 @@
 // The radix sort over located keys against the comparison routines themselves: on
 // random and adversarial tables of every row and order it must leave a permutation
-// in the routine's order, with the lines that lack a key in their own places, and
-// the same keys, place by place, as the in-place sort with the routine.
+// in the routine's order, with the lines that lack a key in their own places, lines
+// with equal keys in their input order (the sort is stable), and the same keys,
+// place by place, as the in-place sort with the routine.
 #include "engine/radix_sort.h"
 
 #include <sys/mman.h>
@@ -52,12 +53,25 @@ std::string Where(const Case& c, std::int32_t order) {
          std::to_string(order);
 }
 
+// The lines one after the other in one block, as the engine cuts them from a text,
+// and the table of them: the lines' addresses rise with their places.
+struct Packed {
+  explicit Packed(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) block.append(line.c_str(), line.size() + 1);
+    for (std::size_t at = 0; at < block.size(); at += std::strlen(block.data() + at) + 1) {
+      table.push_back(block.data() + at);
+    }
+  }
+  std::string block;
+  std::vector<char*> table;
+};
+
 // Sorts `lines` with SortByKeys (or SortLines) and checks the result against the
 // routine.
 void CheckAgainstRoutine(std::vector<std::string>& lines, const Case& c, std::int32_t order,
                          const std::string& trace, Sorter sorter = Sorter::kByKeys) {
-  std::vector<char*> table;
-  for (std::string& line : lines) table.push_back(line.data());
+  Packed packed(lines);
+  const std::vector<char*>& table = packed.table;
   const auto n = static_cast<std::int64_t>(table.size());
   SortPos = c.sortPos;
   const ComparatorRow row = SelectRow(c.sortPos, c.keyMode);
@@ -78,8 +92,9 @@ void CheckAgainstRoutine(std::vector<std::string>& lines, const Case& c, std::in
   std::sort(b.begin(), b.end());
   ASSERT_EQ(a, b) << trace;
 
-  // Lines without a key in their own places; the others in order among themselves.
-  // Together: every pair of lines, near or far, is in the routine's order.
+  // Lines without a key in their own places; the others in order among themselves,
+  // equal keys in input order. Together: every pair of lines, near or far, is in
+  // the routine's order, and the sort is stable.
   const char* previous = nullptr;
   bool complete = true;
   for (std::size_t i = 0; i < fast.size(); ++i) {
@@ -89,7 +104,11 @@ void CheckAgainstRoutine(std::vector<std::string>& lines, const Case& c, std::in
       continue;
     }
     if (previous != nullptr) {
-      EXPECT_LE(compare(previous, fast[i]), 0) << trace << ": " << previous << " / " << fast[i];
+      const int sign = compare(previous, fast[i]);
+      EXPECT_LE(sign, 0) << trace << ": " << previous << " / " << fast[i];
+      if (sign == 0) {
+        EXPECT_LT(previous, fast[i]) << trace << " ties: " << previous;
+      }
     }
     previous = fast[i];
   }
@@ -191,49 +210,50 @@ TEST_F(SortByKeysTest, AdversarialTables) {
   EXPECT_EQ(fake->LiveHeap(), 0);
 }
 
-// Every row is split over two threads from ParallelMinLines lines on; with the limit
-// set low, small tables take that way too. Two threads, a thread that cannot be
-// started (both halves then run here) and one forced thread must each give the
-// routine's order with keyless lines in place; number keys, whose sort is stable,
-// the very table one thread gives (equal keys in input order, the merge at the
-// halves' seam included).
-TEST_F(SortByKeysTest, TwoThreadsAndTheirFallbackKeepTheRoutinesOrder) {
+// Every row is split into ThreadCount() parts from ParallelMinLines lines on; with
+// the limit set low, small tables take that way too. Every count (1, 2, 3, 7, 16,
+// more parts than some tables have lines) and a thread that cannot be started (the
+// parts then run here) must give the routine's order with keyless lines in place
+// and the very table one thread gives: the sort is stable, so there is only one,
+// also across the seams of the parts and among many equal keys (short lines).
+TEST_F(SortByKeysTest, EveryThreadCountGivesTheOneStableTable) {
   struct Mode {
     int threads;
     bool startFails;
-    const char* name;
   };
-  const Mode modes[] = {{2, false, "two threads"}, {2, true, "no thread"}, {1, false, "one"}};
+  const Mode modes[] = {{2, false}, {3, false}, {7, false}, {16, false}, {2, true}, {7, true}};
   const std::size_t savedMin = ParallelMinLines;
   std::mt19937 random(99);
-  for (const Mode& mode : modes) {
-    EngineThreads = mode.threads;
-    ThreadStartFails = mode.startFails;
-    ParallelMinLines = 2;
-    for (int size : {2, 3, 17, 3000}) {
+  ParallelMinLines = 2;
+  for (int size : {2, 3, 17, 3000}) {
+    for (int maxLength : {12, 2}) {
       for (const Case& c : kCases) {
         for (std::int32_t order = 0; order < 4; ++order) {
           std::vector<std::string> lines;
-          for (int i = 0; i < size; ++i) lines.push_back(RandomLine(random, 12));
-          const std::string trace =
-              std::string(mode.name) + " size " + std::to_string(size) + Where(c, order);
-          CheckAgainstRoutine(lines, c, order, trace);
+          for (int i = 0; i < size; ++i) lines.push_back(RandomLine(random, maxLength));
           const ComparatorRow row = SelectRow(c.sortPos, c.keyMode);
-          if (row < kRowLineNumber) continue;
-          std::vector<char*> table;
-          for (std::string& line : lines) table.push_back(line.data());
-          std::vector<char*> split = table;
-          ASSERT_TRUE(SortByKeys(split.data(), size, order, row)) << trace;
+          Packed packed(lines);
+          std::vector<char*> one = packed.table;
+          SortPos = c.sortPos;
           EngineThreads = 1;
-          ASSERT_TRUE(SortByKeys(table.data(), size, order, row)) << trace;
-          EngineThreads = mode.threads;
-          EXPECT_EQ(split, table) << trace;
+          ASSERT_TRUE(SortByKeys(one.data(), size, order, row));
+          for (const Mode& mode : modes) {
+            EngineThreads = mode.threads;
+            ThreadStartFails = mode.startFails;
+            const std::string trace = "threads " + std::to_string(mode.threads) +
+                                      (mode.startFails ? " failing" : "") + " size " +
+                                      std::to_string(size) + Where(c, order);
+            CheckAgainstRoutine(lines, c, order, trace);
+            std::vector<char*> split = packed.table;
+            ASSERT_TRUE(SortByKeys(split.data(), size, order, row)) << trace;
+            EXPECT_EQ(split, one) << trace;
+          }
+          ThreadStartFails = false;
         }
       }
     }
   }
   EngineThreads = 0;
-  ThreadStartFails = false;
   ParallelMinLines = savedMin;
   EXPECT_EQ(fake->LiveHeap(), 0);
 }
@@ -266,6 +286,10 @@ TEST_F(SortByKeysTest, PresortedReversedAndNearlySortedTables) {
       }
       std::vector<std::string> lines = equal;
       CheckAgainstRoutine(lines, c, order, "all equal" + where, Sorter::kSortLines);
+      // Reversed with equal keys, some with the key and some without.
+      std::vector<std::string> ties;
+      for (int i = 0; i < 40; ++i) ties.push_back(i % 7 == 0 ? "" : i < 20 ? "9,b,9,b" : "1,A,1,a");
+      CheckAgainstRoutine(ties, c, order, "reversed ties" + where, Sorter::kSortLines);
 
       // In order: nothing allocated, nothing moved.
       std::vector<char*> table;
