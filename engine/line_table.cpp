@@ -4,8 +4,10 @@
 #include <string.h>  // memrchr
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -13,6 +15,7 @@
 
 #include "engine/engine_internal.h"
 #include "engine/messages.h"
+#include "engine/parallel.h"
 
 namespace velkar {
 
@@ -184,6 +187,153 @@ inline std::uint64_t CountLineFeedsToNul(const char* text, const char** end) {
 #endif
 }
 
+#if defined(__SSE2__)
+// ---- A large text in parts ----
+// The text [text, end) is cut at 64-byte block boundaries into PartsFor(blocks)
+// parts (64 bytes count as a line), so no two parts read the same aligned block;
+// each part is counted and cut on a thread of its own.
+struct TextParts {
+  TextParts(const char* text, const char* textEnd) : start(text), end(textEnd) {
+    first = FirstStep(text).block;
+    blocks = static_cast<std::size_t>(end - first) / 64 + 1;
+    count = PartsFor(blocks);
+  }
+  const char* Begin(std::size_t i) const {
+    return i == 0 ? start : first + 64 * (blocks * i / count);
+  }
+  const char* End(std::size_t i) const { return i + 1 == count ? end : Begin(i + 1); }
+
+  const char* start;
+  const char* end;
+  const char* first;  // the aligned block that holds the text's first byte
+  std::size_t blocks;
+  std::size_t count;
+};
+
+// The LF bits of the block at step.block that lie in [step's start, end).
+inline std::uint64_t LineFeedsBefore(const Step& step, const char* end) {
+  std::uint64_t lfs = Mask(LoadBlock(step.block), _mm_set1_epi8('\n')) & step.keep;
+  const auto left = end - step.block;
+  if (left < 64) lfs &= (std::uint64_t{1} << left) - 1;
+  return lfs;
+}
+
+// The LFs in [begin, end), which holds no NUL, and the last of them in *last
+// (nullptr when there is none).
+inline std::uint64_t CountLineFeeds(const char* begin, const char* end, const char** last) {
+  std::uint64_t count = 0;
+  *last = nullptr;
+  for (Step step = FirstStep(begin); step.block < end; step.block += 64, step.keep = ~0ull) {
+    const std::uint64_t lfs = LineFeedsBefore(step, end);
+    if (lfs == 0) continue;
+    count += static_cast<std::uint64_t>(__builtin_popcountll(lfs));
+    *last = step.block + 63 - __builtin_clzll(lfs);
+  }
+  return count;
+}
+
+// Calls onLineFeed(position) for every LF in [begin, end), in order.
+template <class OnLineFeed>
+inline void ScanRange(const char* begin, const char* end, OnLineFeed onLineFeed) {
+  for (Step step = FirstStep(begin); step.block < end; step.block += 64, step.keep = ~0ull) {
+    for (std::uint64_t lfs = LineFeedsBefore(step, end); lfs != 0; lfs &= lfs - 1) {
+      onLineFeed(step.block + __builtin_ctzll(lfs));
+    }
+  }
+}
+
+// What a part's first pass found.
+struct PartCount {
+  std::uint64_t lineFeeds = 0;
+  const char* lastLineFeed = nullptr;
+};
+
+// Counts the LFs of every part, on the parts' threads.
+std::vector<PartCount> CountParts(const TextParts& parts) {
+  std::vector<PartCount> counts(parts.count);
+  RunParts(parts.count, [&](std::size_t i) {
+    counts[i].lineFeeds = CountLineFeeds(parts.Begin(i), parts.End(i), &counts[i].lastLineFeed);
+  });
+  return counts;
+}
+
+// CountLines in parts: the LFs of each part, then the piece after the last one.
+std::int64_t CountLinesInParts(const TextParts& parts) {
+  std::uint64_t count = 0;
+  const char* lastLf = nullptr;
+  for (const PartCount& part : CountParts(parts)) {
+    count += part.lineFeeds;
+    if (part.lastLineFeed != nullptr) lastLf = part.lastLineFeed;
+  }
+  const char* lastStart = lastLf != nullptr ? lastLf + 1 : parts.start;
+  if (IsLastPiece(lastStart, parts.end)) ++count;
+  return static_cast<std::int64_t>(count);
+}
+
+// SplitLines in parts: after the count of each part, each part cuts the lines that
+// end in it into its own slice of Base. The line ends a part cuts lie in its own
+// blocks, except the CR before an LF that opens the part: the byte before the part
+// is read before the cutting starts, and that CR is cut once all parts are done.
+void SplitLinesInParts(char* text, std::int64_t count, const TextParts& parts) {
+  const std::vector<PartCount> counts = CountParts(parts);
+  struct Slice {
+    std::int64_t first = 0;       // the index of the part's first line in Base
+    char* lineStart = nullptr;    // where that line starts
+    bool crBefore = false;        // the byte before the part is a CR
+    char* deferredCut = nullptr;  // that CR, when it ends the part's first line
+    std::uint64_t outputSize = 0;
+  };
+  std::vector<Slice> slices(parts.count);
+  std::int64_t lines = 0;
+  char* lineStart = text;
+  for (std::size_t i = 0; i < parts.count; ++i) {
+    slices[i].first = lines;
+    slices[i].lineStart = lineStart;
+    slices[i].crBefore = i > 0 && parts.Begin(i)[-1] == '\r';
+    lines += static_cast<std::int64_t>(counts[i].lineFeeds);
+    if (counts[i].lastLineFeed != nullptr) {
+      lineStart = text + (counts[i].lastLineFeed - text) + 1;
+    }
+  }
+  char** const base = Base;
+  RunParts(parts.count, [&](std::size_t part) {
+    Slice& slice = slices[part];
+    std::int64_t i = slice.first;
+    char* p = slice.lineStart;
+    const char* begin = parts.Begin(part);
+    std::uint64_t outputSize = 0;
+    ScanRange(begin, parts.End(part), [&](const char* found) {
+      if (i >= count) return;
+      char* lf = text + (found - text);
+      const bool cr = lf > p && (lf == begin ? slice.crBefore : lf[-1] == '\r');
+      char* cut = cr ? lf - 1 : lf;
+      if (cut < begin) {
+        slice.deferredCut = cut;
+      } else {
+        *cut = '\0';
+      }
+      base[i++] = p;
+      outputSize += static_cast<std::uint64_t>(cut - p) + 2;
+      p = lf + 1;
+    });
+    slice.outputSize = outputSize;
+  });
+  std::uint64_t outputSize = 0;
+  for (const Slice& slice : slices) {
+    if (slice.deferredCut != nullptr) *slice.deferredCut = '\0';
+    outputSize += slice.outputSize;
+  }
+  std::int64_t i = std::min(lines, count);
+  // The unterminated last piece already ends at the text's NUL.
+  if (i < count && IsLastPiece(lineStart, parts.end)) {
+    base[i++] = lineStart;
+    outputSize += static_cast<std::uint64_t>(parts.end - lineStart) + 2;
+  }
+  OutputSize = outputSize;
+  LineCount = i;
+}
+#endif
+
 }  // namespace
 
 void AdviseLargePages(void* p, std::size_t size) {
@@ -270,8 +420,15 @@ char* ReadClipboardText() {
 }
 
 // One bulk pass over the text up to the first NUL, counting its LFs; the piece
-// after the last one is found from the end.
+// after the last one is found from the end. A large text is counted in parts on
+// several threads, once its length is known.
 std::int64_t CountLines(const char* text) {
+#if defined(__SSE2__)
+  if (ThreadCount() > 1) {
+    const TextParts parts(text, text + std::strlen(text));
+    if (parts.count > 1) return CountLinesInParts(parts);
+  }
+#endif
   const char* end = nullptr;
   auto count = static_cast<std::int64_t>(CountLineFeedsToNul(text, &end));
   const void* lastLf = memrchr(text, '\n', static_cast<std::size_t>(end - text));
@@ -297,8 +454,17 @@ int AllocLineTable(std::int64_t count) {
 // Scans as CountLines does, so it never stores more lines than Base holds. The CR
 // right before an LF is cut with it; the LF then stays behind the NUL unread. The
 // cut goes no further than the byte the scan stands on, so it never hides a line
-// end the scan has still to see.
+// end the scan has still to see. A large text is cut in parts on several threads.
 void SplitLines(char* text, std::int64_t count) {
+#if defined(__SSE2__)
+  if (ThreadCount() > 1) {
+    const TextParts parts(text, text + std::strlen(text));
+    if (parts.count > 1) {
+      SplitLinesInParts(text, count, parts);
+      return;
+    }
+  }
+#endif
   std::int64_t i = 0;
   std::uint64_t outputSize = 0;
   char* p = text;

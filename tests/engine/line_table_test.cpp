@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/parallel.h"
 #include "engine_test_support.h"
 
 namespace velkar::test {
@@ -109,10 +110,22 @@ TEST(LineRules, CutsInPlaceWithoutTouchingOutsideTheText) {
   FreeLineTable();
 }
 
+// What SplitLines left: the text's bytes (with the cuts), the lines, the sizes.
+struct Split {
+  std::string bytes;
+  std::vector<std::string> lines;
+  std::uint64_t outputSize = 0;
+  bool operator==(const Split&) const = default;
+};
+
 // The line ends are found 64 aligned bytes at a time, and counted in byte lanes
 // summed every 63 steps: texts starting at every offset of a step, with an LF and
 // a NUL just before the start, texts of LFs only (the fullest lanes) and texts
 // whose NUL falls at either side of a lane sum must count and cut as byte by byte.
+// A text of two blocks or more is counted and cut in parts (the limit set low):
+// 2, 3, 7 and 16 threads, and threads that cannot be started, must count the same
+// and leave the very bytes, lines and sizes one thread leaves, also when the
+// count given is short of the lines (CR LF pairs fall on the parts' seams).
 TEST(LineRules, CountsAndCutsAtEveryAlignment) {
   ScopedFakePlatform fake;
   std::mt19937 random(7);
@@ -141,6 +154,31 @@ TEST(LineRules, CountsAndCutsAtEveryAlignment) {
       EXPECT_EQ(LineCount, expected) << "offset " << offset;
       EXPECT_EQ(Base[0], text);
       FreeLineTable();
+      if (offset % 9 != 0 && offset != 63) continue;
+      const std::string& original = bytes;
+      const std::size_t savedMin = ParallelMinLines;
+      ParallelMinLines = 2;
+      for (const std::int64_t count : {expected, expected / 2}) {
+        std::vector<Split> splits;
+        for (const int threads : {1, 2, 3, 7, 16, -7}) {
+          EngineThreads = threads < 0 ? -threads : threads;
+          ThreadStartFails = threads < 0;
+          std::memcpy(text, original.data(), original.size());
+          ASSERT_EQ(CountLines(text), expected) << "threads " << threads << " offset " << offset;
+          if (count == 0) continue;
+          ASSERT_EQ(AllocLineTable(count), 0);
+          SplitLines(text, count);
+          Split split{std::string(text, original.size()), {}, OutputSize};
+          for (std::int64_t i = 0; i < LineCount; ++i) split.lines.emplace_back(Base[i]);
+          FreeLineTable();
+          splits.push_back(split);
+          EXPECT_TRUE(split == splits[0])
+              << "threads " << threads << " offset " << offset << " count " << count;
+        }
+      }
+      EngineThreads = 0;
+      ThreadStartFails = false;
+      ParallelMinLines = savedMin;
     }
   }
 }
