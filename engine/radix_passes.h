@@ -6,7 +6,8 @@
 // order of their lines in the text (all lines lie in one block, in order), so the
 // sort is stable. Number keys: each entry holds the 32-bit value made unsigned,
 // and an LSD radix sort, stable, orders the values. Also the order of two sorted
-// text entries, for the merge of the parts. Only radix_sort.cpp includes this.
+// text entries, for the merge of the parts. Only radix_sort.cpp (and the library
+// benchmark, bench/lib_sort_bench.cpp) include this.
 #pragma once
 
 #include <algorithm>
