@@ -17,6 +17,7 @@
 
 #include "engine/bounded_sort.h"
 #include "engine/parallel.h"
+#include "engine/progress.h"
 #include "engine_test_support.h"
 
 namespace velkar::test {
@@ -256,6 +257,47 @@ TEST_F(SortByKeysTest, EveryThreadCountGivesTheOneStableTable) {
   EngineThreads = 0;
   ParallelMinLines = savedMin;
   EXPECT_EQ(fake->LiveHeap(), 0);
+}
+
+// The sort adds each line to the run's progress once, as its parts are sorted and
+// merged: with no total to cap it, the phase stands at exactly the table's lines
+// afterwards, at every thread count, with and without keyless lines.
+TEST_F(SortByKeysTest, TheSortAddsEveryLineToTheProgress) {
+  struct Recorder : FakePlatform {
+    void ReportProgress(const RunProgress& progress) override { last = progress; }
+    RunProgress last;
+  };
+  Recorder recorder;
+  SetCurrentPlatform(&recorder);
+  const std::size_t savedMin = ParallelMinLines;
+  const std::int64_t savedInterval = ProgressIntervalMs;
+  ParallelMinLines = 2;
+  ProgressIntervalMs = 0;
+  std::mt19937 random(5);
+  for (const Case c : {Case{kKeyColumn, 3}, Case{kKeyField | kKeyNumber, 1}}) {
+    for (int threads : {1, 2, 3, 7, 16}) {
+      for (int size : {2, 1000}) {
+        std::vector<std::string> lines;
+        for (int i = 0; i < size; ++i) lines.push_back(RandomLine(random, 12));
+        Packed packed(lines);
+        EngineThreads = threads;
+        SortPos = c.sortPos;
+        ProgressStart();
+        ProgressBegin(RunPhase::kSort, 0);
+        ASSERT_TRUE(SortByKeys(packed.table.data(), size, 0, SelectRow(c.sortPos, c.keyMode)));
+        ProgressTick();
+        EXPECT_EQ(recorder.last.phase, RunPhase::kSort);
+        EXPECT_EQ(recorder.last.done, static_cast<std::uint64_t>(size))
+            << "threads " << threads << Where(c, 0);
+      }
+    }
+  }
+  ProgressStop();
+  EngineThreads = 0;
+  ParallelMinLines = savedMin;
+  ProgressIntervalMs = savedInterval;
+  SetCurrentPlatform(&*fake);
+  EXPECT_EQ(recorder.LiveHeap(), 0);
 }
 
 // Tables already in the routine's order, in its reverse, nearly in order (one pair
