@@ -149,14 +149,56 @@ inline const char* ScanLineEnds(const char* text, OnLineFeed onLineFeed) {
 #endif
 }
 
+// Where the counting pass stood at evenly spaced 64-byte blocks, and how many LFs
+// lay before each: so SplitLines can cut a large text in parts, each part knowing
+// its first line's place in Base, without counting the text again. CountLines
+// records them for the text it counts, SplitLines takes them for that text and
+// that count only, once; FreeLineTable drops them. At most kMaxMarks: when full,
+// every other one goes and the spacing doubles (one mark every `every` periods of
+// 63 blocks).
+struct LineFeedMarks {
+  static constexpr std::size_t kMaxMarks = 1024;
+  const char* text = nullptr;  // the text counted; nullptr: no marks
+  const char* end = nullptr;   // its first NUL
+  std::int64_t lines = 0;      // what CountLines returned for it
+  std::size_t count = 0;
+  std::uint64_t every = 1;
+  const char* block[kMaxMarks] = {};
+  std::uint64_t lineFeeds[kMaxMarks] = {};
+
+  void Start() {
+    text = nullptr;
+    count = 0;
+    every = 1;
+  }
+  // After `period` periods the pass stands at `at` with `before` LFs behind it.
+  void Record(std::uint64_t period, const char* at, std::uint64_t before) {
+    if (period % every != 0) return;
+    if (count == kMaxMarks) {
+      for (std::size_t i = 0; i < kMaxMarks / 2; ++i) {
+        block[i] = block[2 * i + 1];
+        lineFeeds[i] = lineFeeds[2 * i + 1];
+      }
+      count = kMaxMarks / 2;
+      every *= 2;
+      if (period % every != 0) return;
+    }
+    block[count] = at;
+    lineFeeds[count++] = before;
+  }
+};
+LineFeedMarks marks;
+
 // The number of LFs before the text's first NUL, and that NUL's position in *end:
 // the same pass as ScanLineEnds, counting in byte lanes and adding the lanes up
 // every 63 steps (a lane gains at most 4 a step). The first step, which may begin
 // before the text, and the step that holds the NUL are counted one mask at a time.
-inline std::uint64_t CountLineFeedsToNul(const char* text, const char** end) {
+// Where the lanes are added up, the pass leaves a mark when `marking`.
+inline std::uint64_t CountLineFeedsToNul(const char* text, const char** end, bool marking) {
 #if defined(__SSE2__)
   const __m128i lineFeed = _mm_set1_epi8('\n');
   std::uint64_t count = 0;
+  std::uint64_t period = 0;
   Step step = FirstStep(text);
   for (;;) {
     __m128i lanes = _mm_setzero_si128();
@@ -179,8 +221,10 @@ inline std::uint64_t CountLineFeedsToNul(const char* text, const char** end) {
       lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes.v[3], lineFeed));
     }
     count += SumLanes(lanes);
+    if (marking) marks.Record(++period, step.block, count);
   }
 #else
+  (void)marking;
   std::uint64_t count = 0;
   *end = ScanLineEnds(text, [&](const char*) { ++count; });
   return count;
@@ -189,26 +233,6 @@ inline std::uint64_t CountLineFeedsToNul(const char* text, const char** end) {
 
 #if defined(__SSE2__)
 // ---- A large text in parts ----
-// The text [text, end) is cut at 64-byte block boundaries into PartsFor(blocks)
-// parts (64 bytes count as a line), so no two parts read the same aligned block;
-// each part is counted and cut on a thread of its own.
-struct TextParts {
-  TextParts(const char* text, const char* textEnd) : start(text), end(textEnd) {
-    first = FirstStep(text).block;
-    blocks = static_cast<std::size_t>(end - first) / 64 + 1;
-    count = PartsFor(blocks);
-  }
-  const char* Begin(std::size_t i) const {
-    return i == 0 ? start : first + 64 * (blocks * i / count);
-  }
-  const char* End(std::size_t i) const { return i + 1 == count ? end : Begin(i + 1); }
-
-  const char* start;
-  const char* end;
-  const char* first;  // the aligned block that holds the text's first byte
-  std::size_t blocks;
-  std::size_t count;
-};
 
 // The LF bits of the block at step.block that lie in [step's start, end).
 inline std::uint64_t LineFeedsBefore(const Step& step, const char* end) {
@@ -218,21 +242,8 @@ inline std::uint64_t LineFeedsBefore(const Step& step, const char* end) {
   return lfs;
 }
 
-// The LFs in [begin, end), which holds no NUL, and the last of them in *last
-// (nullptr when there is none).
-inline std::uint64_t CountLineFeeds(const char* begin, const char* end, const char** last) {
-  std::uint64_t count = 0;
-  *last = nullptr;
-  for (Step step = FirstStep(begin); step.block < end; step.block += 64, step.keep = ~0ull) {
-    const std::uint64_t lfs = LineFeedsBefore(step, end);
-    if (lfs == 0) continue;
-    count += static_cast<std::uint64_t>(__builtin_popcountll(lfs));
-    *last = step.block + 63 - __builtin_clzll(lfs);
-  }
-  return count;
-}
-
-// Calls onLineFeed(position) for every LF in [begin, end), in order.
+// Calls onLineFeed(position) for every LF in [begin, end), which holds no NUL, in
+// order.
 template <class OnLineFeed>
 inline void ScanRange(const char* begin, const char* end, OnLineFeed onLineFeed) {
   for (Step step = FirstStep(begin); step.block < end; step.block += 64, step.keep = ~0ull) {
@@ -242,72 +253,58 @@ inline void ScanRange(const char* begin, const char* end, OnLineFeed onLineFeed)
   }
 }
 
-// What a part's first pass found.
-struct PartCount {
-  std::uint64_t lineFeeds = 0;
-  const char* lastLineFeed = nullptr;
-};
-
-// Counts the LFs of every part, on the parts' threads.
-std::vector<PartCount> CountParts(const TextParts& parts) {
-  std::vector<PartCount> counts(parts.count);
-  RunParts(parts.count, [&](std::size_t i) {
-    counts[i].lineFeeds = CountLineFeeds(parts.Begin(i), parts.End(i), &counts[i].lastLineFeed);
-  });
-  return counts;
-}
-
-// CountLines in parts: the LFs of each part, then the piece after the last one.
-std::int64_t CountLinesInParts(const TextParts& parts) {
-  std::uint64_t count = 0;
-  const char* lastLf = nullptr;
-  for (const PartCount& part : CountParts(parts)) {
-    count += part.lineFeeds;
-    if (part.lastLineFeed != nullptr) lastLf = part.lastLineFeed;
-  }
-  const char* lastStart = lastLf != nullptr ? lastLf + 1 : parts.start;
-  if (IsLastPiece(lastStart, parts.end)) ++count;
-  return static_cast<std::int64_t>(count);
-}
-
-// SplitLines in parts: after the count of each part, each part cuts the lines that
-// end in it into its own slice of Base. The line ends a part cuts lie in its own
-// blocks, except the CR before an LF that opens the part: the byte before the part
-// is read before the cutting starts, and that CR is cut once all parts are done.
-void SplitLinesInParts(char* text, std::int64_t count, const TextParts& parts) {
-  const std::vector<PartCount> counts = CountParts(parts);
+// SplitLines in parts, from the marks CountLines left for this text: the parts
+// begin at marks (aligned blocks, so no two parts read one block), and each cuts
+// the lines whose LF lies in it into its own slice of Base. Where each part's
+// first line starts, and whether the byte before the part is a CR, is read before
+// the cutting; the one cut that would cross a seam (the CR before an LF that opens
+// a part) is made once all parts are done. So no two threads touch one byte.
+void SplitLinesInParts(char* text, std::int64_t count, std::size_t parts) {
   struct Slice {
-    std::int64_t first = 0;       // the index of the part's first line in Base
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    std::int64_t first = 0;       // the index in Base of the part's first line
     char* lineStart = nullptr;    // where that line starts
     bool crBefore = false;        // the byte before the part is a CR
     char* deferredCut = nullptr;  // that CR, when it ends the part's first line
+    std::int64_t next = 0;        // the index after the part's last line
+    char* rest = nullptr;         // where the line after the part's last LF starts
     std::uint64_t outputSize = 0;
   };
-  std::vector<Slice> slices(parts.count);
-  std::int64_t lines = 0;
-  char* lineStart = text;
-  for (std::size_t i = 0; i < parts.count; ++i) {
-    slices[i].first = lines;
-    slices[i].lineStart = lineStart;
-    slices[i].crBefore = i > 0 && parts.Begin(i)[-1] == '\r';
-    lines += static_cast<std::int64_t>(counts[i].lineFeeds);
-    if (counts[i].lastLineFeed != nullptr) {
-      lineStart = text + (counts[i].lastLineFeed - text) + 1;
+  std::vector<Slice> slices(parts);
+  for (std::size_t i = 0; i < parts; ++i) {
+    Slice& slice = slices[i];
+    if (i == 0) {
+      slice.begin = text;
+      slice.lineStart = text;
+    } else {
+      const std::size_t mark = (marks.count + 1) * i / parts - 1;
+      slice.begin = marks.block[mark];
+      slice.first = static_cast<std::int64_t>(marks.lineFeeds[mark]);
+      slice.crBefore = slice.begin[-1] == '\r';
+      // The last LF before the part, looked for no further back than the part
+      // before it begins (else that part's first line is the one).
+      const Slice& before = slices[i - 1];
+      const void* lf =
+          memrchr(before.begin, '\n', static_cast<std::size_t>(slice.begin - before.begin));
+      slice.lineStart =
+          lf != nullptr ? text + (static_cast<const char*>(lf) - text) + 1 : before.lineStart;
     }
+    if (i > 0) slices[i - 1].end = slice.begin;
   }
+  slices[parts - 1].end = marks.end;
   char** const base = Base;
-  RunParts(parts.count, [&](std::size_t part) {
+  RunParts(parts, [&](std::size_t part) {
     Slice& slice = slices[part];
     std::int64_t i = slice.first;
     char* p = slice.lineStart;
-    const char* begin = parts.Begin(part);
     std::uint64_t outputSize = 0;
-    ScanRange(begin, parts.End(part), [&](const char* found) {
+    ScanRange(slice.begin, slice.end, [&](const char* found) {
       if (i >= count) return;
       char* lf = text + (found - text);
-      const bool cr = lf > p && (lf == begin ? slice.crBefore : lf[-1] == '\r');
+      const bool cr = lf > p && (lf == slice.begin ? slice.crBefore : lf[-1] == '\r');
       char* cut = cr ? lf - 1 : lf;
-      if (cut < begin) {
+      if (cut < slice.begin) {
         slice.deferredCut = cut;
       } else {
         *cut = '\0';
@@ -316,6 +313,8 @@ void SplitLinesInParts(char* text, std::int64_t count, const TextParts& parts) {
       outputSize += static_cast<std::uint64_t>(cut - p) + 2;
       p = lf + 1;
     });
+    slice.next = i;
+    slice.rest = p;
     slice.outputSize = outputSize;
   });
   std::uint64_t outputSize = 0;
@@ -323,11 +322,12 @@ void SplitLinesInParts(char* text, std::int64_t count, const TextParts& parts) {
     if (slice.deferredCut != nullptr) *slice.deferredCut = '\0';
     outputSize += slice.outputSize;
   }
-  std::int64_t i = std::min(lines, count);
+  const Slice& last = slices[parts - 1];
+  std::int64_t i = last.next;
   // The unterminated last piece already ends at the text's NUL.
-  if (i < count && IsLastPiece(lineStart, parts.end)) {
-    base[i++] = lineStart;
-    outputSize += static_cast<std::uint64_t>(parts.end - lineStart) + 2;
+  if (i < count && IsLastPiece(last.rest, marks.end)) {
+    base[i++] = last.rest;
+    outputSize += static_cast<std::uint64_t>(marks.end - last.rest) + 2;
   }
   OutputSize = outputSize;
   LineCount = i;
@@ -420,20 +420,21 @@ char* ReadClipboardText() {
 }
 
 // One bulk pass over the text up to the first NUL, counting its LFs; the piece
-// after the last one is found from the end. A large text is counted in parts on
-// several threads, once its length is known.
+// after the last one is found from the end. With more than one thread the pass
+// leaves marks for SplitLines.
 std::int64_t CountLines(const char* text) {
-#if defined(__SSE2__)
-  if (ThreadCount() > 1) {
-    const TextParts parts(text, text + std::strlen(text));
-    if (parts.count > 1) return CountLinesInParts(parts);
-  }
-#endif
+  marks.Start();
+  const bool marking = ThreadCount() > 1;
   const char* end = nullptr;
-  auto count = static_cast<std::int64_t>(CountLineFeedsToNul(text, &end));
+  auto count = static_cast<std::int64_t>(CountLineFeedsToNul(text, &end, marking));
   const void* lastLf = memrchr(text, '\n', static_cast<std::size_t>(end - text));
   const char* lastStart = lastLf != nullptr ? static_cast<const char*>(lastLf) + 1 : text;
   if (IsLastPiece(lastStart, end)) ++count;
+  if (marking && marks.count > 0) {
+    marks.text = text;
+    marks.end = end;
+    marks.lines = count;
+  }
   return count;
 }
 
@@ -454,17 +455,21 @@ int AllocLineTable(std::int64_t count) {
 // Scans as CountLines does, so it never stores more lines than Base holds. The CR
 // right before an LF is cut with it; the LF then stays behind the NUL unread. The
 // cut goes no further than the byte the scan stands on, so it never hides a line
-// end the scan has still to see. A large text is cut in parts on several threads.
+// end the scan has still to see. A large text just counted by CountLines is cut
+// in parts on several threads (64 bytes count as a line for PartsFor).
 void SplitLines(char* text, std::int64_t count) {
 #if defined(__SSE2__)
-  if (ThreadCount() > 1) {
-    const TextParts parts(text, text + std::strlen(text));
-    if (parts.count > 1) {
+  if (marks.text == text && marks.lines == count && count > 0) {
+    marks.text = nullptr;  // taken once
+    const auto blocks = static_cast<std::size_t>(marks.end - text) / 64 + 1;
+    const std::size_t parts = std::min(PartsFor(blocks), marks.count + 1);
+    if (parts > 1) {
       SplitLinesInParts(text, count, parts);
       return;
     }
   }
 #endif
+  marks.text = nullptr;
   std::int64_t i = 0;
   std::uint64_t outputSize = 0;
   char* p = text;
@@ -488,6 +493,7 @@ void SplitLines(char* text, std::int64_t count) {
 }
 
 void FreeLineTable() {
+  marks.text = nullptr;
   if (Base != nullptr) CurrentPlatform()->HeapFree(Base);
   Base = nullptr;
 }
