@@ -23,8 +23,8 @@ namespace velkar {
 //   work[begin, end): the entries of keyed lines from the front, those of keyless
 //   lines from the back with their slot (so the smallest slot is last), and
 //   returns how many lines had a key;
-// - `Sort(a, n, forMerge)` sorts one part's keyed entries in the order of `Before`
-//   (forMerge: ready for `Before`);
+// - `Sort(a, n)` sorts one part's keyed entries in the order of `Before`, ready
+//   for it;
 // - `Before(x, y)`, a strict total order of the keyed entries: the keys' order,
 //   and equal keys in the order of their lines (or its reverse where the merged
 //   order is read from the back), so that any cut into parts merges to one result;
@@ -364,7 +364,7 @@ void SortInParts(const Kind& kind, char** lines, typename Kind::Entry* work, std
         const auto end = static_cast<std::size_t>(part.end - work);
         part.keyedCount = kind.Locate(lines, work, begin, end);
         part.keylessCount = end - begin - part.keyedCount;
-        kind.Sort(part.keyed, part.keyedCount, count > 1);
+        kind.Sort(part.keyed, part.keyedCount);
         ProgressAdd((end - begin) - (end - begin) / 4);
       },
       ticking);

@@ -112,7 +112,7 @@ struct FieldEntry {
 // digit `byte` (0 = most significant) is the one being distributed. A digit 0
 // means the key has ended, so that whole bucket is equal: only the order of its
 // entries' key pointers is left to set (ascending, or descending for a table read
-// from the back).
+// from the back). Sorted, every entry's prefix holds its first 8 key bytes again.
 template <class Entry, bool kFoldCase, bool kField>
 class TextRadix {
  public:
@@ -167,6 +167,16 @@ class TextRadix {
       if (byte == 8) {
         if ((a[0].prefix & 0xFF) == 0) {  // every key ended: all equal
           OrderTies(a, n, down);
+          return;
+        }
+        if (depth == 0) {
+          // The group shares its first 8 key bytes; they go back into every
+          // prefix once the group is sorted, so the sorted entries always hold
+          // their first 8 bytes (what the merge of parts compares first).
+          const std::uint64_t first = a[0].prefix;
+          Reload(a, n, 8);
+          Radix(a, n, 8, 0, down);
+          for (std::size_t i = 0; i < n; ++i) a[i].prefix = first;
           return;
         }
         depth += 8;
@@ -300,12 +310,6 @@ inline void RadixNumbers(NumberEntry* a, NumberEntry* tmp, std::size_t n) {
     std::swap(from, to);
   }
   if (from != a) std::memcpy(a, from, n * sizeof(NumberEntry));
-}
-
-// First key bytes back into every entry's prefix, for the merge of two parts.
-template <bool kFoldCase, bool kField, class Entry>
-void ReloadFirstBytes(Entry* a, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) a[i].prefix = LoadPrefix<kFoldCase, kField>(a[i].key, 0);
 }
 
 // The radix sort's order of two text entries whose prefix holds their first 8 key

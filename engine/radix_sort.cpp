@@ -57,9 +57,8 @@ struct TextKind {
     }
     return keyed - begin;
   }
-  void Sort(Entry* a, std::size_t n, bool forMerge) const {
+  void Sort(Entry* a, std::size_t n) const {
     TextRadix<Entry, kFoldCase, false>::Sort(a, n, descending);
-    if (forMerge) ReloadFirstBytes<kFoldCase, false>(a, n);
   }
   bool Before(const Entry& x, const Entry& y) const {
     return KeyBefore<kFoldCase, false>(x, y, descending);
@@ -92,9 +91,8 @@ struct FieldKind {
     }
     return keyed - begin;
   }
-  void Sort(Entry* a, std::size_t n, bool forMerge) const {
+  void Sort(Entry* a, std::size_t n) const {
     TextRadix<Entry, kFoldCase, true>::Sort(a, n, descending);
-    if (forMerge) ReloadFirstBytes<kFoldCase, true>(a, n);
   }
   bool Before(const Entry& x, const Entry& y) const {
     return KeyBefore<kFoldCase, true>(x, y, descending);
@@ -136,7 +134,7 @@ struct NumberKind {
     }
     return keyed - begin;
   }
-  void Sort(Entry* a, std::size_t n, bool) const {
+  void Sort(Entry* a, std::size_t n) const {
     if (n > 1) RadixNumbers(a, spare + (a - entries), n);
   }
   bool Before(const Entry& x, const Entry& y) const {
