@@ -431,7 +431,7 @@ TEST_F(SortByKeysTest, KeysEndingAtAPageEndAreReadSafely) {
 }
 
 // Without room for the work array, SortLines still sorts, in place with the routine,
-// and shows nothing.
+// equal keys in input order, and shows nothing.
 TEST_F(SortByKeysTest, NoRoomFallsBackToTheInPlaceSort) {
   std::vector<std::string> lines = {"b,3", "a,1", "c,2"};
   std::vector<char*> table;
@@ -445,6 +445,17 @@ TEST_F(SortByKeysTest, NoRoomFallsBackToTheInPlaceSort) {
     EXPECT_STREQ(sorted[0], "a,1") << keyMode;
     EXPECT_STREQ(sorted[2], keyMode == 6 ? "b,3" : "c,2") << keyMode;
   }
+  // Equal keys by address, which is input order for lines cut from one text: a
+  // table long enough for the introsort's partitions, three keys in turn.
+  std::vector<std::string> many;
+  for (int i = 0; i < 60; ++i) many.push_back("L" + std::to_string(i) + "," + "201"[i % 3]);
+  std::vector<std::string> expected = many;
+  std::stable_sort(expected.begin(), expected.end(),
+                   [](const std::string& a, const std::string& b) { return a.back() < b.back(); });
+  Packed ties(many);
+  fake->FailAt(FakePlatform::Step::HeapAlloc);
+  SortLines(ties.table.data(), 60, 0, 1, kKeyField | kKeyNumber);
+  EXPECT_EQ(std::vector<std::string>(ties.table.begin(), ties.table.end()), expected);
   EXPECT_TRUE(fake->boxes.empty());
   EXPECT_EQ(fake->LiveHeap(), 0);
 }
