@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -259,7 +260,8 @@ inline void ScanRange(const char* begin, const char* end, OnLineFeed onLineFeed)
 // first line starts, and whether the byte before the part is a CR, is read before
 // the cutting; the one cut that would cross a seam (the CR before an LF that opens
 // a part) is made once all parts are done. So no two threads touch one byte.
-void SplitLinesInParts(char* text, std::int64_t count, std::size_t parts) {
+// False, with nothing done, when the parts' small table cannot be had.
+bool SplitLinesInParts(char* text, std::int64_t count, std::size_t parts) {
   struct Slice {
     const char* begin = nullptr;
     const char* end = nullptr;
@@ -271,7 +273,12 @@ void SplitLinesInParts(char* text, std::int64_t count, std::size_t parts) {
     char* rest = nullptr;         // where the line after the part's last LF starts
     std::uint64_t outputSize = 0;
   };
-  std::vector<Slice> slices(parts);
+  std::vector<Slice> slices;
+  try {
+    slices.resize(parts);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   for (std::size_t i = 0; i < parts; ++i) {
     Slice& slice = slices[i];
     if (i == 0) {
@@ -331,6 +338,7 @@ void SplitLinesInParts(char* text, std::int64_t count, std::size_t parts) {
   }
   OutputSize = outputSize;
   LineCount = i;
+  return true;
 }
 #endif
 
@@ -463,10 +471,7 @@ void SplitLines(char* text, std::int64_t count) {
     marks.text = nullptr;  // taken once
     const auto blocks = static_cast<std::size_t>(marks.end - text) / 64 + 1;
     const std::size_t parts = std::min(PartsFor(blocks), marks.count + 1);
-    if (parts > 1) {
-      SplitLinesInParts(text, count, parts);
-      return;
-    }
+    if (parts > 1 && SplitLinesInParts(text, count, parts)) return;
   }
 #endif
   marks.text = nullptr;

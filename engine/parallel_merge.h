@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -32,6 +33,11 @@ namespace velkar {
 //   entry's slot.
 
 namespace merge_detail {
+
+// The most parts a table is cut into (ThreadCount() gives no more): the merge of a
+// range keeps its runs in arrays of this size, so the worker threads allocate
+// nothing.
+inline constexpr std::size_t kMaxParts = 256;
 
 // One part of the work array: its sorted keyed entries at the front of its range,
 // its keyless entries at the back, the smallest slot last.
@@ -107,10 +113,10 @@ class LoserTree {
     const Entry* next;
     const Entry* end;
   };
-  LoserTree(const Kind& kind, const std::vector<Run>& runs) : kind_(kind), runs_(runs) {
-    while (leaves_ < runs_.size()) leaves_ *= 2;
-    runs_.resize(leaves_, Run{nullptr, nullptr});
-    tree_.resize(leaves_);
+  LoserTree(const Kind& kind, const Run* runs, std::size_t count) : kind_(kind) {
+    while (leaves_ < count) leaves_ *= 2;
+    for (std::size_t i = 0; i < leaves_; ++i)
+      runs_[i] = i < count ? runs[i] : Run{nullptr, nullptr};
     tree_[0] = Build(1);
   }
   const Entry& Next() {
@@ -144,9 +150,9 @@ class LoserTree {
   }
 
   const Kind& kind_;
-  std::vector<Run> runs_;
+  Run runs_[kMaxParts];
   std::size_t leaves_ = 1;
-  std::vector<std::size_t> tree_;  // [0]: the winner; the others: the losers
+  std::size_t tree_[kMaxParts];  // [0]: the winner; the others: the losers
 };
 
 // Fills slots [first, last) from the first on: keyless lines into their own slots
@@ -244,13 +250,14 @@ class Merger {
   // [from[i], to[i]): in the merged order, or from the back for descending order.
   void Fill(std::size_t t, std::size_t ranges, const std::size_t* from,
             const std::size_t* to) const {
-    std::vector<typename LoserTree<Kind>::Run> runs;
+    typename LoserTree<Kind>::Run runs[kMaxParts];
+    std::size_t count = 0;
     std::size_t low = 0;
     std::size_t high = 0;
     for (std::size_t i = 0; i < parts_.size(); ++i) {
       low += from[i];
       high += to[i];
-      if (to[i] > from[i]) runs.push_back({parts_[i].keyed + from[i], parts_[i].keyed + to[i]});
+      if (to[i] > from[i]) runs[count++] = {parts_[i].keyed + from[i], parts_[i].keyed + to[i]};
     }
     // The ranks in the output's order of the keyed lines this range places; the
     // range first in the output also takes the keyless slots before its first
@@ -270,10 +277,10 @@ class Merger {
                     keyless_.Count(), out_, first, last, take);
       }
     };
-    if (runs.size() <= 1) {
-      const Entry* next = runs.empty() ? nullptr : runs[0].next;
+    if (count <= 1) {
+      const Entry* next = count == 0 ? nullptr : runs[0].next;
       fill([&]() -> const Entry& { return *next++; });
-    } else if (runs.size() == 2) {
+    } else if (count == 2) {
       const Entry* a = runs[0].next;
       const Entry* aEnd = runs[0].end;
       const Entry* b = runs[1].next;
@@ -283,7 +290,7 @@ class Merger {
         return *b++;
       });
     } else {
-      LoserTree<Kind> tree(kind_, runs);
+      LoserTree<Kind> tree(kind_, runs, count);
       fill([&]() -> const Entry& { return tree.Next(); });
     }
   }
@@ -341,12 +348,13 @@ class Merger {
 // the table on as many threads, each taking one range of the merged order; where
 // a thread cannot be started its share runs here. The progress of the run gains
 // the n lines: three quarters as the parts are sorted, the rest as the ranges are
-// merged.
+// merged. Returns false, with `out` untouched, when the few bookkeeping arrays of
+// the parts cannot be had.
 template <class Kind>
-void SortInParts(const Kind& kind, char** lines, typename Kind::Entry* work, std::size_t n,
-                 bool descending, char** out) {
+bool SortInParts(const Kind& kind, char** lines, typename Kind::Entry* work, std::size_t n,
+                 bool descending, char** out) try {
   using Entry = typename Kind::Entry;
-  const std::size_t count = PartsFor(n);
+  const std::size_t count = std::min(PartsFor(n), merge_detail::kMaxParts);
   const bool ticking = n >= ParallelMinLines;
   std::vector<merge_detail::Part<Entry>> parts(count);
   std::uint64_t mergeShare = 0;
@@ -377,6 +385,9 @@ void SortInParts(const Kind& kind, char** lines, typename Kind::Entry* work, std
         ProgressAdd(mergeShare * (t + 1) / count - mergeShare * t / count);
       },
       ticking);
+  return true;
+} catch (const std::bad_alloc&) {
+  return false;
 }
 
 }  // namespace velkar

@@ -152,9 +152,9 @@ bool SortTextKind(const Kind& kind, char** lines, std::size_t n, bool descending
   using Entry = typename Kind::Entry;
   auto* work = static_cast<Entry*>(AllocWork(n * sizeof(Entry)));
   if (work == nullptr) return false;
-  SortInParts(kind, lines, work, n, descending, lines);
+  const bool sorted = SortInParts(kind, lines, work, n, descending, lines);
   FreeWork(work);
-  return true;
+  return sorted;
 }
 
 template <bool kFoldCase>
@@ -179,10 +179,10 @@ bool SortNumbers(char** lines, std::size_t n, bool descending, ComparatorRow row
   // other bits as well reverses it, so the entries are always merged ascending.
   const NumberKind kind{lines, work, work + n, row, descending ? 0x7FFFFFFFu : 0x80000000u};
   auto* table = reinterpret_cast<char**>(work + n);
-  SortInParts(kind, lines, work, n, false, table);
-  std::memcpy(lines, table, n * sizeof(char*));
+  const bool sorted = SortInParts(kind, lines, work, n, false, table);
+  if (sorted) std::memcpy(lines, table, n * sizeof(char*));
   FreeWork(work);
-  return true;
+  return sorted;
 }
 
 }  // namespace

@@ -9,8 +9,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,6 +22,25 @@
 #include "engine/parallel.h"
 #include "engine/progress.h"
 #include "engine_test_support.h"
+
+namespace velkar::test {
+// While above 0, counts the allocations through operator new down; the one that
+// brings it to 0 fails with std::bad_alloc.
+std::atomic<int> newFailsIn{0};
+}  // namespace velkar::test
+
+// Kept out of line: inlined into the standard allocator, the pair of malloc and
+// free would look mismatched to the compiler's new/delete check.
+__attribute__((noinline)) void* operator new(std::size_t size) {
+  int left = velkar::test::newFailsIn.load();
+  while (left > 0 && !velkar::test::newFailsIn.compare_exchange_weak(left, left - 1)) {
+  }
+  if (left == 1) throw std::bad_alloc();
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace velkar::test {
 namespace {
@@ -428,6 +450,49 @@ TEST_F(SortByKeysTest, KeysEndingAtAPageEndAreReadSafely) {
     }
   }
   ::munmap(mapped, 2 * page);
+}
+
+// The parts of a split sort keep track of themselves in a few small arrays: where
+// one of those (or a thread) cannot be had, at any allocation in turn, SortByKeys
+// either gives the one table or says no with the table untouched, and SortLines
+// still sorts it (in place with the routine).
+TEST_F(SortByKeysTest, NoRoomForThePartsBookkeeping) {
+  const std::size_t savedMin = ParallelMinLines;
+  ParallelMinLines = 2;
+  std::mt19937 random(3);
+  std::vector<std::string> lines;
+  for (int i = 0; i < 500; ++i) lines.push_back(RandomLine(random, 6));
+  fake->log.reserve(fake->log.size() + 100000);  // the fake's own log takes no allocation
+  for (const Case c : {Case{kKeyColumn, 1}, Case{kKeyField | kKeyNumber, 1}}) {
+    for (int threads : {2, 3}) {
+      EngineThreads = threads;
+      SortPos = c.sortPos;
+      const ComparatorRow row = SelectRow(c.sortPos, c.keyMode);
+      Packed packed(lines);
+      std::vector<char*> expected = packed.table;
+      ASSERT_TRUE(SortByKeys(expected.data(), 500, 1, row));
+      int refused = 0;
+      for (int fail = 1; fail <= 40; ++fail) {
+        std::vector<char*> table = packed.table;
+        newFailsIn = fail;
+        const bool sorted = SortByKeys(table.data(), 500, 1, row);
+        newFailsIn = 0;
+        const std::string where = "threads " + std::to_string(threads) + " allocation " +
+                                  std::to_string(fail) + Where(c, 1);
+        EXPECT_EQ(table, sorted ? expected : packed.table) << where;
+        refused += sorted ? 0 : 1;
+        newFailsIn = fail;
+        SortLines(table.data(), 500, 1, c.sortPos, c.keyMode);
+        newFailsIn = 0;
+        std::vector<std::string> copy = lines;
+        if (!sorted) CheckAgainstRoutine(copy, c, 1, where, Sorter::kSortLines);
+      }
+      EXPECT_GT(refused, 0) << threads;
+    }
+  }
+  EngineThreads = 0;
+  ParallelMinLines = savedMin;
+  EXPECT_EQ(fake->LiveHeap(), 0);
 }
 
 // Without room for the work array, SortLines still sorts, in place with the routine,
