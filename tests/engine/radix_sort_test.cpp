@@ -29,8 +29,10 @@ namespace velkar::test {
 std::atomic<int> newFailsIn{0};
 }  // namespace velkar::test
 
-// Kept out of line: inlined into the standard allocator, the pair of malloc and
-// free would look mismatched to the compiler's new/delete check.
+// The single-object forms, plain and nothrow, over malloc and free (the array
+// forms of the library call them; a sanitizer's own array forms stay paired). Kept
+// out of line: inlined into the standard allocator, the pair of malloc and free
+// would look mismatched to the compiler's new/delete check.
 __attribute__((noinline)) void* operator new(std::size_t size) {
   int left = velkar::test::newFailsIn.load();
   while (left > 0 && !velkar::test::newFailsIn.compare_exchange_weak(left, left - 1)) {
@@ -39,8 +41,14 @@ __attribute__((noinline)) void* operator new(std::size_t size) {
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
+__attribute__((noinline)) void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size == 0 ? 1 : size);
+}
 __attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
 __attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
 
 namespace velkar::test {
 namespace {
