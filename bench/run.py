@@ -124,8 +124,9 @@ def read_lines(path):
 
 def agree(reference, other, key):
     """Same keys in the same order, and every run of equal keys the same multiset
-    of lines (the sort is not stable, so ties may come in any order). Without a key
-    function the outputs must be the same, line for line."""
+    of lines (GNU sort breaks ties on the whole line, velkar keeps input order, so
+    ties may come in another order). Without a key function the outputs must be the
+    same, line for line."""
     if key is None:
         return None if reference == other else "different lines"
     if len(reference) != len(other):

@@ -4,8 +4,11 @@
 #include <string.h>  // memrchr
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -13,6 +16,7 @@
 
 #include "engine/engine_internal.h"
 #include "engine/messages.h"
+#include "engine/parallel.h"
 
 namespace velkar {
 
@@ -114,14 +118,56 @@ inline const char* ScanLineEnds(const char* text, OnLineFeed onLineFeed) {
 #endif
 }
 
+// Where the counting pass stood at evenly spaced 64-byte blocks, and how many LFs
+// lay before each: so SplitLines can cut a large text in parts, each part knowing
+// its first line's place in Base, without counting the text again. CountLines
+// records them for the text it counts, SplitLines takes them for that text and
+// that count only, once; FreeLineTable drops them. At most kMaxMarks: when full,
+// every other one goes and the spacing doubles (one mark every `every` periods of
+// 63 blocks).
+struct LineFeedMarks {
+  static constexpr std::size_t kMaxMarks = 1024;
+  const char* text = nullptr;  // the text counted; nullptr: no marks
+  const char* end = nullptr;   // its first NUL
+  std::int64_t lines = 0;      // what CountLines returned for it
+  std::size_t count = 0;
+  std::uint64_t every = 1;
+  const char* block[kMaxMarks] = {};
+  std::uint64_t lineFeeds[kMaxMarks] = {};
+
+  void Start() {
+    text = nullptr;
+    count = 0;
+    every = 1;
+  }
+  // After `period` periods the pass stands at `at` with `before` LFs behind it.
+  void Record(std::uint64_t period, const char* at, std::uint64_t before) {
+    if (period % every != 0) return;
+    if (count == kMaxMarks) {
+      for (std::size_t i = 0; i < kMaxMarks / 2; ++i) {
+        block[i] = block[2 * i + 1];
+        lineFeeds[i] = lineFeeds[2 * i + 1];
+      }
+      count = kMaxMarks / 2;
+      every *= 2;
+      if (period % every != 0) return;
+    }
+    block[count] = at;
+    lineFeeds[count++] = before;
+  }
+};
+LineFeedMarks marks;
+
 // The number of LFs before the text's first NUL, and that NUL's position in *end:
 // the same pass as ScanLineEnds, counting in byte lanes and adding the lanes up
 // every 63 steps (a lane gains at most 4 a step). The first step, which may begin
 // before the text, and the step that holds the NUL are counted one mask at a time.
-inline std::uint64_t CountLineFeedsToNul(const char* text, const char** end) {
+// Where the lanes are added up, the pass leaves a mark when `marking`.
+inline std::uint64_t CountLineFeedsToNul(const char* text, const char** end, bool marking) {
 #if defined(__SSE2__)
   const __m128i lineFeed = _mm_set1_epi8('\n');
   std::uint64_t count = 0;
+  std::uint64_t period = 0;
   Step step = FirstStep(text);
   for (;;) {
     __m128i lanes = _mm_setzero_si128();
@@ -144,13 +190,125 @@ inline std::uint64_t CountLineFeedsToNul(const char* text, const char** end) {
       lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(bytes.v[3], lineFeed));
     }
     count += SumLanes(lanes);
+    if (marking) marks.Record(++period, step.block, count);
   }
 #else
+  (void)marking;
   std::uint64_t count = 0;
   *end = ScanLineEnds(text, [&](const char*) { ++count; });
   return count;
 #endif
 }
+
+#if defined(__SSE2__)
+// ---- A large text in parts ----
+
+// The LF bits of the block at step.block that lie in [step's start, end).
+inline std::uint64_t LineFeedsBefore(const Step& step, const char* end) {
+  std::uint64_t lfs = Mask(LoadBlock(step.block), _mm_set1_epi8('\n')) & step.keep;
+  const auto left = end - step.block;
+  if (left < 64) lfs &= (std::uint64_t{1} << left) - 1;
+  return lfs;
+}
+
+// Calls onLineFeed(position) for every LF in [begin, end), which holds no NUL, in
+// order.
+template <class OnLineFeed>
+inline void ScanRange(const char* begin, const char* end, OnLineFeed onLineFeed) {
+  for (Step step = FirstStep(begin); step.block < end; step.block += 64, step.keep = ~0ull) {
+    for (std::uint64_t lfs = LineFeedsBefore(step, end); lfs != 0; lfs &= lfs - 1) {
+      onLineFeed(step.block + __builtin_ctzll(lfs));
+    }
+  }
+}
+
+// SplitLines in parts, from the marks CountLines left for this text: the parts
+// begin at marks (aligned blocks, so no two parts read one block), and each cuts
+// the lines whose LF lies in it into its own slice of Base. Where each part's
+// first line starts, and whether the byte before the part is a CR, is read before
+// the cutting; the one cut that would cross a seam (the CR before an LF that opens
+// a part) is made once all parts are done. So no two threads touch one byte.
+// False, with nothing done, when the parts' small table cannot be had.
+bool SplitLinesInParts(char* text, std::int64_t count, std::size_t parts) {
+  struct Slice {
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    std::int64_t first = 0;       // the index in Base of the part's first line
+    char* lineStart = nullptr;    // where that line starts
+    bool crBefore = false;        // the byte before the part is a CR
+    char* deferredCut = nullptr;  // that CR, when it ends the part's first line
+    std::int64_t next = 0;        // the index after the part's last line
+    char* rest = nullptr;         // where the line after the part's last LF starts
+    std::uint64_t outputSize = 0;
+  };
+  std::vector<Slice> slices;
+  try {
+    slices.resize(parts);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (std::size_t i = 0; i < parts; ++i) {
+    Slice& slice = slices[i];
+    if (i == 0) {
+      slice.begin = text;
+      slice.lineStart = text;
+    } else {
+      const std::size_t mark = (marks.count + 1) * i / parts - 1;
+      slice.begin = marks.block[mark];
+      slice.first = static_cast<std::int64_t>(marks.lineFeeds[mark]);
+      slice.crBefore = slice.begin[-1] == '\r';
+      // The last LF before the part, looked for no further back than the part
+      // before it begins (else that part's first line is the one).
+      const Slice& before = slices[i - 1];
+      const void* lf =
+          memrchr(before.begin, '\n', static_cast<std::size_t>(slice.begin - before.begin));
+      slice.lineStart =
+          lf != nullptr ? text + (static_cast<const char*>(lf) - text) + 1 : before.lineStart;
+    }
+    if (i > 0) slices[i - 1].end = slice.begin;
+  }
+  slices[parts - 1].end = marks.end;
+  char** const base = Base;
+  RunParts(parts, [&](std::size_t part) {
+    Slice& slice = slices[part];
+    std::int64_t i = slice.first;
+    char* p = slice.lineStart;
+    std::uint64_t outputSize = 0;
+    ScanRange(slice.begin, slice.end, [&](const char* found) {
+      if (i >= count) return;
+      char* lf = text + (found - text);
+      const bool cr = lf > p && (lf == slice.begin ? slice.crBefore : lf[-1] == '\r');
+      char* cut = cr ? lf - 1 : lf;
+      if (cut < slice.begin) {
+        slice.deferredCut = cut;
+      } else {
+        *cut = '\0';
+      }
+      base[i++] = p;
+      outputSize += static_cast<std::uint64_t>(cut - p) + 2;
+      p = lf + 1;
+    });
+    slice.next = i;
+    slice.rest = p;
+    slice.outputSize = outputSize;
+  });
+  std::uint64_t outputSize = 0;
+  for (const Slice& slice : slices) {
+    if (slice.deferredCut != nullptr) *slice.deferredCut = '\0';
+    outputSize += slice.outputSize;
+  }
+  const Slice& last = slices[parts - 1];
+  std::int64_t i = last.next;
+  // The unterminated last piece already ends at the text's NUL.
+  if (i < count && IsLastPiece(last.rest, marks.end)) {
+    base[i++] = last.rest;
+    outputSize += static_cast<std::uint64_t>(marks.end - last.rest) + 2;
+  }
+  OutputSize = outputSize;
+  LineCount = i;
+  return true;
+}
+#endif
 
 }  // namespace
 
@@ -168,13 +326,21 @@ void AdviseLargePages(void* p, std::size_t size) {
 }
 
 // One bulk pass over the text up to the first NUL, counting its LFs; the piece
-// after the last one is found from the end.
+// after the last one is found from the end. With more than one thread the pass
+// leaves marks for SplitLines.
 std::int64_t CountLines(const char* text) {
+  marks.Start();
+  const bool marking = ThreadCount() > 1;
   const char* end = nullptr;
-  auto count = static_cast<std::int64_t>(CountLineFeedsToNul(text, &end));
+  auto count = static_cast<std::int64_t>(CountLineFeedsToNul(text, &end, marking));
   const void* lastLf = memrchr(text, '\n', static_cast<std::size_t>(end - text));
   const char* lastStart = lastLf != nullptr ? static_cast<const char*>(lastLf) + 1 : text;
   if (IsLastPiece(lastStart, end)) ++count;
+  if (marking && marks.count > 0) {
+    marks.text = text;
+    marks.end = end;
+    marks.lines = count;
+  }
   return count;
 }
 
@@ -195,8 +361,18 @@ int AllocLineTable(std::int64_t count) {
 // Scans as CountLines does, so it never stores more lines than Base holds. The CR
 // right before an LF is cut with it; the LF then stays behind the NUL unread. The
 // cut goes no further than the byte the scan stands on, so it never hides a line
-// end the scan has still to see.
+// end the scan has still to see. A large text just counted by CountLines is cut
+// in parts on several threads (64 bytes count as a line for PartsFor).
 void SplitLines(char* text, std::int64_t count) {
+#if defined(__SSE2__)
+  if (marks.text == text && marks.lines == count && count > 0) {
+    marks.text = nullptr;  // taken once
+    const auto blocks = static_cast<std::size_t>(marks.end - text) / 64 + 1;
+    const std::size_t parts = std::min(PartsFor(blocks), marks.count + 1);
+    if (parts > 1 && SplitLinesInParts(text, count, parts)) return;
+  }
+#endif
+  marks.text = nullptr;
   std::int64_t i = 0;
   std::uint64_t outputSize = 0;
   char* p = text;
@@ -220,6 +396,7 @@ void SplitLines(char* text, std::int64_t count) {
 }
 
 void FreeLineTable() {
+  marks.text = nullptr;
   if (Base != nullptr) CurrentPlatform()->HeapFree(Base);
   Base = nullptr;
 }

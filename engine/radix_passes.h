@@ -1,10 +1,13 @@
 // The radix sorts of the work array's entries. Text keys: each entry holds the
 // next 8 key bytes as one big-endian number (folded when case is ignored) and a
 // pointer to its key; an in-place MSD radix sort orders the entries by those bytes
-// and reloads the next 8 only for groups that still agree. Number keys: each entry
-// holds the 32-bit value made unsigned, and an LSD radix sort orders the values.
-// Also the order of two sorted text entries, for the merge of two parts. Only
-// radix_sort.cpp includes this.
+// and reloads the next 8 only for groups that still agree; entries whose keys are
+// equal to the end are put in the order of their key pointers, which is the
+// order of their lines in the text (all lines lie in one block, in order), so the
+// sort is stable. Number keys: each entry holds the 32-bit value made unsigned,
+// and an LSD radix sort, stable, orders the values. Also the order of two sorted
+// text entries, for the merge of the parts. Only radix_sort.cpp (and the library
+// benchmark, bench/lib_sort_bench.cpp) include this.
 #pragma once
 
 #include <algorithm>
@@ -108,11 +111,25 @@ struct FieldEntry {
 
 // The MSD radix sort over text entries. `prefix` holds key bytes depth..depth+7;
 // digit `byte` (0 = most significant) is the one being distributed. A digit 0
-// means the key has ended, so that whole bucket is equal and needs no more work.
+// means the key has ended, so that whole bucket is equal: only the order of its
+// entries' key pointers is left to set (ascending, or descending for a table read
+// from the back). Sorted, every entry's prefix holds its first 8 key bytes again.
 template <class Entry, bool kFoldCase, bool kField>
 class TextRadix {
  public:
-  static void Sort(Entry* a, std::size_t n) { Radix(a, n, 0, 0); }
+  static void Sort(Entry* a, std::size_t n, bool tiesDescending) {
+    Radix(a, n, 0, 0, tiesDescending);
+  }
+
+  // Puts a group of entries with equal keys in the order of their key pointers.
+  static void OrderTies(Entry* a, std::size_t n, bool descending) {
+    if (n < 2) return;
+    if (descending) {
+      std::sort(a, a + n, [](const Entry& x, const Entry& y) { return x.key > y.key; });
+    } else {
+      std::sort(a, a + n, [](const Entry& x, const Entry& y) { return x.key < y.key; });
+    }
+  }
 
  private:
   // Orders a small group by its cached prefixes alone. The integer order is
@@ -145,11 +162,24 @@ class TextRadix {
 
   // Recurses on every bucket but the largest, which the loop takes on, so the
   // recursion is at most log2(n) deep whatever the keys.
-  static void Radix(Entry* a, std::size_t n, std::size_t depth, unsigned byte) {
+  static void Radix(Entry* a, std::size_t n, std::size_t depth, unsigned byte, bool down) {
     for (;;) {
       if (n < 2) return;
       if (byte == 8) {
-        if ((a[0].prefix & 0xFF) == 0) return;  // every key ended: all equal
+        if ((a[0].prefix & 0xFF) == 0) {  // every key ended: all equal
+          OrderTies(a, n, down);
+          return;
+        }
+        if (depth == 0) {
+          // The group shares its first 8 key bytes; they go back into every
+          // prefix once the group is sorted, so the sorted entries always hold
+          // their first 8 bytes (what the merge of parts compares first).
+          const std::uint64_t first = a[0].prefix;
+          Reload(a, n, 8);
+          Radix(a, n, 8, 0, down);
+          for (std::size_t i = 0; i < n; ++i) a[i].prefix = first;
+          return;
+        }
         depth += 8;
         byte = 0;
         Reload(a, n, depth);
@@ -170,13 +200,15 @@ class TextRadix {
         for (std::size_t start = 0, i = 1; i <= n; ++i) {
           if (i < n && a[i].prefix == a[start].prefix) continue;
           const std::size_t size = i - start;
-          if (size > 1 && (a[start].prefix & 0xFF) != 0) {
+          if (size > 1 && (a[start].prefix & 0xFF) == 0) {
+            OrderTies(a + start, size, down);
+          } else if (size > 1) {
             if (size > largestSize) {
-              if (largest != nullptr) Radix(largest, largestSize, depth, 8);
+              if (largest != nullptr) Radix(largest, largestSize, depth, 8, down);
               largest = a + start;
               largestSize = size;
             } else {
-              Radix(a + start, size, depth, 8);
+              Radix(a + start, size, depth, 8, down);
             }
           }
           start = i;
@@ -193,12 +225,18 @@ class TextRadix {
       if (count[first] == n) {
         // One bucket: skip every byte the whole group shares; a 0 among them
         // means every key has ended there.
-        if (first == 0) return;
+        if (first == 0) {
+          OrderTies(a, n, down);
+          return;
+        }
         std::uint64_t diff = 0;
         for (std::size_t i = 1; i < n; ++i) diff |= a[i].prefix ^ a[0].prefix;
         const unsigned shared = diff == 0 ? 8 : static_cast<unsigned>(__builtin_clzll(diff)) / 8;
         for (unsigned b = byte + 1; b < shared; ++b) {
-          if (Digit(a[0], 56 - 8 * b) == 0) return;
+          if (Digit(a[0], 56 - 8 * b) == 0) {
+            OrderTies(a, n, down);
+            return;
+          }
         }
         byte = shared;
         continue;
@@ -227,8 +265,11 @@ class TextRadix {
       for (unsigned c = 2; c < 256; ++c) {
         if (count[c] > count[largest]) largest = c;
       }
+      OrderTies(a, count[0], down);  // bucket 0: the keys that ended
       for (unsigned c = 1; c < 256; ++c) {
-        if (c != largest && count[c] > 1) Radix(a + end[c] - count[c], count[c], depth, byte + 1);
+        if (c != largest && count[c] > 1) {
+          Radix(a + end[c] - count[c], count[c], depth, byte + 1, down);
+        }
       }
       a += end[largest] - count[largest];
       n = count[largest];
@@ -272,21 +313,16 @@ inline void RadixNumbers(NumberEntry* a, NumberEntry* tmp, std::size_t n) {
   if (from != a) std::memcpy(a, from, n * sizeof(NumberEntry));
 }
 
-// First key bytes back into every entry's prefix, for the merge of two parts.
-template <bool kFoldCase, bool kField, class Entry>
-void ReloadFirstBytes(Entry* a, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) a[i].prefix = LoadPrefix<kFoldCase, kField>(a[i].key, 0);
-}
-
 // The radix sort's order of two text entries whose prefix holds their first 8 key
-// bytes: further 8-byte steps only while those agree and the keys go on.
+// bytes: further 8-byte steps only while those agree and the keys go on. Equal
+// keys go in the order of their key pointers (descending: the reverse).
 template <bool kFoldCase, bool kField, class Entry>
-bool KeyBefore(const Entry& x, const Entry& y) {
+bool KeyBefore(const Entry& x, const Entry& y, bool tiesDescending) {
   std::uint64_t px = x.prefix;
   std::uint64_t py = y.prefix;
   for (std::size_t depth = 0;;) {
     if (px != py) return px < py;
-    if ((px & 0xFF) == 0) return false;  // both keys ended in these bytes: equal
+    if ((px & 0xFF) == 0) return tiesDescending ? x.key > y.key : x.key < y.key;
     depth += 8;
     px = LoadPrefix<kFoldCase, kField>(x.key, depth);
     py = LoadPrefix<kFoldCase, kField>(y.key, depth);

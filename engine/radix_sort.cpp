@@ -3,8 +3,8 @@
 // next 8 key bytes and a pointer to the key, or the 32-bit number value), the
 // entries are radix sorted (radix_passes.h) and the table is rewritten from them.
 // No comparison routine is called at all. Large tables are located and sorted in
-// two halves on two cores and merged into the table from both ends at once
-// (parallel_merge.h).
+// parts, one a thread, and merged into the table on as many threads
+// (parallel_merge.h). The sort is stable: equal keys keep their lines' order.
 #include "engine/radix_sort.h"
 
 #include <algorithm>
@@ -34,10 +34,15 @@ void FreeWork(void* p) { CurrentPlatform()->HeapFree(p); }
 // ---- The key kinds ----
 // One kind a key: each meets what SortInParts (parallel_merge.h) asks of it.
 
+// The text kinds break ties by key pointer: every line lies in one block in table
+// order, and a line's key lies inside the line, so the pointers' order is the
+// lines' order. Descending order is the merged order read from the back, so there
+// equal keys are merged with the pointers descending.
 template <bool kFoldCase, bool kColumn>
 struct TextKind {
   using Entry = TextEntry;
   std::size_t offset;  // the column's position; 0 for the whole line
+  bool descending;
 
   std::size_t Locate(char** lines, Entry* work, std::size_t begin, std::size_t end) const {
     std::size_t keyed = begin;
@@ -52,11 +57,12 @@ struct TextKind {
     }
     return keyed - begin;
   }
-  void Sort(Entry* a, std::size_t n, bool forMerge) const {
-    TextRadix<Entry, kFoldCase, false>::Sort(a, n);
-    if (forMerge) ReloadFirstBytes<kFoldCase, false>(a, n);
+  void Sort(Entry* a, std::size_t n) const {
+    TextRadix<Entry, kFoldCase, false>::Sort(a, n, descending);
   }
-  bool Before(const Entry& x, const Entry& y) const { return KeyBefore<kFoldCase, false>(x, y); }
+  bool Before(const Entry& x, const Entry& y) const {
+    return KeyBefore<kFoldCase, false>(x, y, descending);
+  }
   char* Line(const Entry& e) const {
     return const_cast<char*>(reinterpret_cast<const char*>(e.key - offset));
   }
@@ -69,6 +75,7 @@ struct TextKind {
 template <bool kFoldCase>
 struct FieldKind {
   using Entry = FieldEntry;
+  bool descending;
 
   std::size_t Locate(char** lines, Entry* work, std::size_t begin, std::size_t end) const {
     std::size_t keyed = begin;
@@ -84,18 +91,19 @@ struct FieldKind {
     }
     return keyed - begin;
   }
-  void Sort(Entry* a, std::size_t n, bool forMerge) const {
-    TextRadix<Entry, kFoldCase, true>::Sort(a, n);
-    if (forMerge) ReloadFirstBytes<kFoldCase, true>(a, n);
+  void Sort(Entry* a, std::size_t n) const {
+    TextRadix<Entry, kFoldCase, true>::Sort(a, n, descending);
   }
-  bool Before(const Entry& x, const Entry& y) const { return KeyBefore<kFoldCase, true>(x, y); }
+  bool Before(const Entry& x, const Entry& y) const {
+    return KeyBefore<kFoldCase, true>(x, y, descending);
+  }
   char* Line(const Entry& e) const { return e.line; }
   char* KeylessLine(const Entry& e) const { return e.line; }
   std::size_t Slot(const Entry& e) const { return e.prefix; }
 };
 
-// The number rows. The radix sort is stable and part one holds the smaller slots,
-// so the merge (equal keys: part one's first) gives exactly the one-part result.
+// The number rows. The radix sort is stable and each part holds a run of slots in
+// order, so merging equal keys by slot gives exactly the one-part result.
 struct NumberKind {
   using Entry = NumberEntry;
   char** lines;          // the table as it came, read for the rewrite
@@ -126,10 +134,12 @@ struct NumberKind {
     }
     return keyed - begin;
   }
-  void Sort(Entry* a, std::size_t n, bool) const {
+  void Sort(Entry* a, std::size_t n) const {
     if (n > 1) RadixNumbers(a, spare + (a - entries), n);
   }
-  bool Before(const Entry& x, const Entry& y) const { return x.key < y.key; }
+  bool Before(const Entry& x, const Entry& y) const {
+    return x.key < y.key || (x.key == y.key && x.slot < y.slot);
+  }
   char* Line(const Entry& e) const { return lines[e.slot]; }
   char* KeylessLine(const Entry& e) const { return lines[e.slot]; }
   std::size_t Slot(const Entry& e) const { return e.slot; }
@@ -142,16 +152,18 @@ bool SortTextKind(const Kind& kind, char** lines, std::size_t n, bool descending
   using Entry = typename Kind::Entry;
   auto* work = static_cast<Entry*>(AllocWork(n * sizeof(Entry)));
   if (work == nullptr) return false;
-  SortInParts(kind, lines, work, n, descending, lines);
+  const bool sorted = SortInParts(kind, lines, work, n, descending, lines);
   FreeWork(work);
-  return true;
+  return sorted;
 }
 
 template <bool kFoldCase>
 bool SortText(char** lines, std::size_t n, bool descending, bool column) {
-  if (!column) return SortTextKind(TextKind<kFoldCase, false>{0}, lines, n, descending);
+  if (!column) {
+    return SortTextKind(TextKind<kFoldCase, false>{0, descending}, lines, n, descending);
+  }
   const std::size_t offset = static_cast<std::uint32_t>(SortPos);
-  return SortTextKind(TextKind<kFoldCase, true>{offset}, lines, n, descending);
+  return SortTextKind(TextKind<kFoldCase, true>{offset, descending}, lines, n, descending);
 }
 
 // The number rows: whole line, column and field numbers.
@@ -167,10 +179,10 @@ bool SortNumbers(char** lines, std::size_t n, bool descending, ComparatorRow row
   // other bits as well reverses it, so the entries are always merged ascending.
   const NumberKind kind{lines, work, work + n, row, descending ? 0x7FFFFFFFu : 0x80000000u};
   auto* table = reinterpret_cast<char**>(work + n);
-  SortInParts(kind, lines, work, n, false, table);
-  std::memcpy(lines, table, n * sizeof(char*));
+  const bool sorted = SortInParts(kind, lines, work, n, false, table);
+  if (sorted) std::memcpy(lines, table, n * sizeof(char*));
   FreeWork(work);
-  return true;
+  return sorted;
 }
 
 }  // namespace
@@ -188,8 +200,8 @@ bool SortByKeys(char** base, std::int64_t lineCount, std::int32_t order, Compara
                       : SortText<false>(base, n, descending, column);
     }
     case kRowFieldText:
-      return foldCase ? SortTextKind(FieldKind<true>{}, base, n, descending)
-                      : SortTextKind(FieldKind<false>{}, base, n, descending);
+      return foldCase ? SortTextKind(FieldKind<true>{descending}, base, n, descending)
+                      : SortTextKind(FieldKind<false>{descending}, base, n, descending);
     case kRowLineNumber:
     case kRowColumnNumber:
     case kRowFieldNumber:

@@ -14,7 +14,8 @@ namespace velkar {
 // (a column key on a line not longer than SortPos, a missing text field), which
 // compare equal to every line, keep their places, and the lines with a key are
 // sorted into the other places, so every pair of lines ends in order.
-// Returns false, with the table untouched, when the work array cannot be had.
+// Returns false, with the table untouched, when the work array (or the few small
+// arrays that keep track of its parts) cannot be had.
 bool SortByKeys(char** base, std::int64_t lineCount, std::int32_t order, ComparatorRow row);
 
 }  // namespace velkar

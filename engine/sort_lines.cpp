@@ -156,8 +156,9 @@ void ReverseStable(char** base, std::size_t n, Compare& compare) {
 }
 
 // Leaves in order a table that is already in the routine's order or its reverse;
-// false when the table needs the sort. A reversed table gets equal keys in the
-// order they came in, as the stable number sort gives them.
+// false when the table needs the sort. Every way gives what the stable radix sort
+// gives: a reversed table gets equal keys in the order they came in (a reversed
+// table with equal keys and keyless lines goes to the sort).
 template <class Compare>
 bool TakeRun(char** base, std::size_t n, ComparatorRow row, std::int32_t order, Compare compare) {
   const RunShape shape = FindTableRun(base, n, row, order, compare);
@@ -197,7 +198,10 @@ auto WithRoutine(ComparatorRow row, std::int32_t order, Comparator compare, Sort
 // A table already in order, or in reverse order, costs one pass. Otherwise each
 // line's key is located once and the keys radix sorted (radix_sort.cpp). Only when
 // that work array cannot be allocated is the table sorted in place with the
-// routine itself, which needs no memory. All give the routine's order.
+// routine itself, which needs no memory. All give the routine's order, equal keys
+// in the order of their lines (the in-place sort orders them by address, which is
+// that order for a table cut from one text; lines without a key keep their places
+// only in the radix sort and the one-pass ways).
 void SortLines(char** base, std::int64_t lineCount, std::int32_t order, std::int32_t sortPos,
                std::int32_t keyMode) {
   SortPos = sortPos;
@@ -210,7 +214,12 @@ void SortLines(char** base, std::int64_t lineCount, std::int32_t order, std::int
     return;
   }
   if (SortByKeys(base, lineCount, order, row)) return;
-  WithRoutine(row, order, compare, [&](auto routine) { BoundedSort(base, lineCount, routine); });
+  WithRoutine(row, order, compare, [&](auto routine) {
+    BoundedSort(base, lineCount, [&](const char* a, const char* b) {
+      const int c = routine(a, b);
+      return c != 0 ? c : (a > b) - (a < b);
+    });
+  });
 }
 
 }  // namespace velkar

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/parallel.h"
 #include "engine_test_support.h"
 
 namespace velkar::test {
@@ -109,10 +110,22 @@ TEST(LineRules, CutsInPlaceWithoutTouchingOutsideTheText) {
   FreeLineTable();
 }
 
+// What SplitLines left: the text's bytes (with the cuts), the lines, the sizes.
+struct Split {
+  std::string bytes;
+  std::vector<std::string> lines;
+  std::uint64_t outputSize = 0;
+  bool operator==(const Split&) const = default;
+};
+
 // The line ends are found 64 aligned bytes at a time, and counted in byte lanes
 // summed every 63 steps: texts starting at every offset of a step, with an LF and
 // a NUL just before the start, texts of LFs only (the fullest lanes) and texts
 // whose NUL falls at either side of a lane sum must count and cut as byte by byte.
+// With the limit set low a text of some blocks is cut in parts: 2, 3, 7 and 16
+// threads, and threads that cannot be started, must count the same and leave the
+// very bytes, lines and sizes one thread leaves, also when the count given is short
+// of the lines.
 TEST(LineRules, CountsAndCutsAtEveryAlignment) {
   ScopedFakePlatform fake;
   std::mt19937 random(7);
@@ -141,8 +154,82 @@ TEST(LineRules, CountsAndCutsAtEveryAlignment) {
       EXPECT_EQ(LineCount, expected) << "offset " << offset;
       EXPECT_EQ(Base[0], text);
       FreeLineTable();
+      if (offset % 9 != 0 && offset != 63) continue;
+      const std::string& original = bytes;
+      const std::size_t savedMin = ParallelMinLines;
+      ParallelMinLines = 2;
+      for (const std::int64_t count : {expected, expected / 2}) {
+        std::vector<Split> splits;
+        for (const int threads : {1, 2, 3, 7, 16, -7}) {
+          EngineThreads = threads < 0 ? -threads : threads;
+          ThreadStartFails = threads < 0;
+          std::memcpy(text, original.data(), original.size());
+          ASSERT_EQ(CountLines(text), expected) << "threads " << threads << " offset " << offset;
+          if (count == 0) continue;
+          ASSERT_EQ(AllocLineTable(count), 0);
+          SplitLines(text, count);
+          Split split{std::string(text, original.size()), {}, OutputSize};
+          for (std::int64_t i = 0; i < LineCount; ++i) split.lines.emplace_back(Base[i]);
+          FreeLineTable();
+          splits.push_back(split);
+          EXPECT_TRUE(split == splits[0])
+              << "threads " << threads << " offset " << offset << " count " << count;
+        }
+      }
+      EngineThreads = 0;
+      ThreadStartFails = false;
+      ParallelMinLines = savedMin;
     }
   }
+}
+
+// Large texts are cut in parts that begin where the counting pass left a mark (every
+// 4032 bytes at first, further apart past 4 MB): texts of many parts, with CR LF
+// pairs, empty lines, long lines and no LF on a seam, and one past 4 MB, at several
+// alignments, must give at 2, 3, 7 and 16 threads, and with threads that cannot
+// be started, the very bytes, lines and sizes one thread gives.
+TEST(LineRules, LargeTextsCutInPartsAsInOne) {
+  ScopedFakePlatform fake;
+  std::mt19937 random(11);
+  std::vector<std::string> texts;
+  for (const char* alphabet : {"ab\n\r", "\n\r", "abcdefghij\r"}) {
+    std::string text(70000, 'a');
+    for (char& c : text) c = alphabet[random() % std::strlen(alphabet)];
+    texts.push_back(text);
+  }
+  texts.push_back(texts[0] + "tail");
+  std::string large(5 << 20, 'x');
+  for (std::size_t i = 0; i < large.size(); i += 1 + random() % 120)
+    large[i] = "\n\r\n"[random() % 3];
+  texts.push_back(large);
+  std::vector<char> buffer(64 + (5 << 20) + 1);
+  const std::size_t savedMin = ParallelMinLines;
+  ParallelMinLines = 2;
+  for (const std::string& bytes : texts) {
+    for (std::size_t offset : {0, 13, 63}) {
+      char* text = reinterpret_cast<char*>(
+          (reinterpret_cast<std::uintptr_t>(buffer.data()) + 63) / 64 * 64 + offset);
+      std::vector<Split> splits;
+      for (const int threads : {1, 2, 3, 7, 16, -16}) {
+        EngineThreads = threads < 0 ? -threads : threads;
+        ThreadStartFails = threads < 0;
+        std::memcpy(text, bytes.c_str(), bytes.size() + 1);
+        const std::int64_t count = CountLines(text);
+        ASSERT_EQ(AllocLineTable(count), 0);
+        SplitLines(text, count);
+        ASSERT_EQ(LineCount, count);
+        Split split{std::string(text, bytes.size()), {}, OutputSize};
+        for (std::int64_t i = 0; i < LineCount; ++i) split.lines.emplace_back(Base[i]);
+        FreeLineTable();
+        splits.push_back(split);
+        EXPECT_TRUE(split == splits[0])
+            << "threads " << threads << " offset " << offset << " size " << bytes.size();
+      }
+    }
+  }
+  EngineThreads = 0;
+  ThreadStartFails = false;
+  ParallelMinLines = savedMin;
 }
 
 }  // namespace

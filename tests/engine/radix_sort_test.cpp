@@ -1,22 +1,54 @@
 // The radix sort over located keys against the comparison routines themselves: on
 // random and adversarial tables of every row and order it must leave a permutation
-// in the routine's order, with the lines that lack a key in their own places, and
-// the same keys, place by place, as the in-place sort with the routine.
+// in the routine's order, with the lines that lack a key in their own places, lines
+// with equal keys in their input order (the sort is stable), and the same keys,
+// place by place, as the in-place sort with the routine.
 #include "engine/radix_sort.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "engine/bounded_sort.h"
 #include "engine/parallel.h"
+#include "engine/progress.h"
 #include "engine_test_support.h"
+
+namespace velkar::test {
+// While above 0, counts the allocations through operator new down; the one that
+// brings it to 0 fails with std::bad_alloc.
+std::atomic<int> newFailsIn{0};
+}  // namespace velkar::test
+
+// The single-object forms, plain and nothrow, over malloc and free (the array
+// forms of the library call them; a sanitizer's own array forms stay paired). Kept
+// out of line: inlined into the standard allocator, the pair of malloc and free
+// would look mismatched to the compiler's new/delete check.
+__attribute__((noinline)) void* operator new(std::size_t size) {
+  int left = velkar::test::newFailsIn.load();
+  while (left > 0 && !velkar::test::newFailsIn.compare_exchange_weak(left, left - 1)) {
+  }
+  if (left == 1) throw std::bad_alloc();
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+__attribute__((noinline)) void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size == 0 ? 1 : size);
+}
+__attribute__((noinline)) void operator delete(void* p) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+__attribute__((noinline)) void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
 
 namespace velkar::test {
 namespace {
@@ -52,12 +84,25 @@ std::string Where(const Case& c, std::int32_t order) {
          std::to_string(order);
 }
 
+// The lines one after the other in one block, as the engine cuts them from a text,
+// and the table of them: the lines' addresses rise with their places.
+struct Packed {
+  explicit Packed(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) block.append(line.c_str(), line.size() + 1);
+    for (std::size_t at = 0; at < block.size(); at += std::strlen(block.data() + at) + 1) {
+      table.push_back(block.data() + at);
+    }
+  }
+  std::string block;
+  std::vector<char*> table;
+};
+
 // Sorts `lines` with SortByKeys (or SortLines) and checks the result against the
 // routine.
 void CheckAgainstRoutine(std::vector<std::string>& lines, const Case& c, std::int32_t order,
                          const std::string& trace, Sorter sorter = Sorter::kByKeys) {
-  std::vector<char*> table;
-  for (std::string& line : lines) table.push_back(line.data());
+  Packed packed(lines);
+  const std::vector<char*>& table = packed.table;
   const auto n = static_cast<std::int64_t>(table.size());
   SortPos = c.sortPos;
   const ComparatorRow row = SelectRow(c.sortPos, c.keyMode);
@@ -78,8 +123,9 @@ void CheckAgainstRoutine(std::vector<std::string>& lines, const Case& c, std::in
   std::sort(b.begin(), b.end());
   ASSERT_EQ(a, b) << trace;
 
-  // Lines without a key in their own places; the others in order among themselves.
-  // Together: every pair of lines, near or far, is in the routine's order.
+  // Lines without a key in their own places; the others in order among themselves,
+  // equal keys in input order. Together: every pair of lines, near or far, is in
+  // the routine's order, and the sort is stable.
   const char* previous = nullptr;
   bool complete = true;
   for (std::size_t i = 0; i < fast.size(); ++i) {
@@ -89,7 +135,11 @@ void CheckAgainstRoutine(std::vector<std::string>& lines, const Case& c, std::in
       continue;
     }
     if (previous != nullptr) {
-      EXPECT_LE(compare(previous, fast[i]), 0) << trace << ": " << previous << " / " << fast[i];
+      const int sign = compare(previous, fast[i]);
+      EXPECT_LE(sign, 0) << trace << ": " << previous << " / " << fast[i];
+      if (sign == 0) {
+        EXPECT_LT(previous, fast[i]) << trace << " ties: " << previous;
+      }
     }
     previous = fast[i];
   }
@@ -191,51 +241,93 @@ TEST_F(SortByKeysTest, AdversarialTables) {
   EXPECT_EQ(fake->LiveHeap(), 0);
 }
 
-// Every row is split over two threads from ParallelMinLines lines on; with the limit
-// set low, small tables take that way too. Two threads, a thread that cannot be
-// started (both halves then run here) and one forced thread must each give the
-// routine's order with keyless lines in place; number keys, whose sort is stable,
-// the very table one thread gives (equal keys in input order, the merge at the
-// halves' seam included).
-TEST_F(SortByKeysTest, TwoThreadsAndTheirFallbackKeepTheRoutinesOrder) {
+// Every row is split into ThreadCount() parts from ParallelMinLines lines on; with
+// the limit set low, small tables take that way too. Every count (1, 2, 3, 7, 16,
+// more parts than some tables have lines) and a thread that cannot be started (the
+// parts then run here) must give the routine's order with keyless lines in place
+// and the very table one thread gives: the sort is stable, so there is only one,
+// also across the seams of the parts and among many equal keys (short lines).
+TEST_F(SortByKeysTest, EveryThreadCountGivesTheOneStableTable) {
   struct Mode {
     int threads;
     bool startFails;
-    const char* name;
   };
-  const Mode modes[] = {{2, false, "two threads"}, {2, true, "no thread"}, {1, false, "one"}};
+  const Mode modes[] = {{2, false}, {3, false}, {7, false}, {16, false}, {2, true}, {7, true}};
   const std::size_t savedMin = ParallelMinLines;
   std::mt19937 random(99);
-  for (const Mode& mode : modes) {
-    EngineThreads = mode.threads;
-    ThreadStartFails = mode.startFails;
-    ParallelMinLines = 2;
-    for (int size : {2, 3, 17, 3000}) {
+  ParallelMinLines = 2;
+  for (int size : {2, 3, 17, 3000}) {
+    for (int maxLength : {12, 2}) {
       for (const Case& c : kCases) {
         for (std::int32_t order = 0; order < 4; ++order) {
           std::vector<std::string> lines;
-          for (int i = 0; i < size; ++i) lines.push_back(RandomLine(random, 12));
-          const std::string trace =
-              std::string(mode.name) + " size " + std::to_string(size) + Where(c, order);
-          CheckAgainstRoutine(lines, c, order, trace);
+          for (int i = 0; i < size; ++i) lines.push_back(RandomLine(random, maxLength));
           const ComparatorRow row = SelectRow(c.sortPos, c.keyMode);
-          if (row < kRowLineNumber) continue;
-          std::vector<char*> table;
-          for (std::string& line : lines) table.push_back(line.data());
-          std::vector<char*> split = table;
-          ASSERT_TRUE(SortByKeys(split.data(), size, order, row)) << trace;
+          Packed packed(lines);
+          std::vector<char*> one = packed.table;
+          SortPos = c.sortPos;
           EngineThreads = 1;
-          ASSERT_TRUE(SortByKeys(table.data(), size, order, row)) << trace;
-          EngineThreads = mode.threads;
-          EXPECT_EQ(split, table) << trace;
+          ASSERT_TRUE(SortByKeys(one.data(), size, order, row));
+          for (const Mode& mode : modes) {
+            EngineThreads = mode.threads;
+            ThreadStartFails = mode.startFails;
+            const std::string trace = "threads " + std::to_string(mode.threads) +
+                                      (mode.startFails ? " failing" : "") + " size " +
+                                      std::to_string(size) + Where(c, order);
+            CheckAgainstRoutine(lines, c, order, trace);
+            std::vector<char*> split = packed.table;
+            ASSERT_TRUE(SortByKeys(split.data(), size, order, row)) << trace;
+            EXPECT_EQ(split, one) << trace;
+          }
+          ThreadStartFails = false;
         }
       }
     }
   }
   EngineThreads = 0;
-  ThreadStartFails = false;
   ParallelMinLines = savedMin;
   EXPECT_EQ(fake->LiveHeap(), 0);
+}
+
+// The sort adds each line to the run's progress once, as its parts are sorted and
+// merged: with no total to cap it, the phase stands at exactly the table's lines
+// afterwards, at every thread count, with and without keyless lines.
+TEST_F(SortByKeysTest, TheSortAddsEveryLineToTheProgress) {
+  struct Recorder : FakePlatform {
+    void ReportProgress(const RunProgress& progress) override { last = progress; }
+    RunProgress last;
+  };
+  Recorder recorder;
+  SetCurrentPlatform(&recorder);
+  const std::size_t savedMin = ParallelMinLines;
+  const std::int64_t savedInterval = ProgressIntervalMs;
+  ParallelMinLines = 2;
+  ProgressIntervalMs = 0;
+  std::mt19937 random(5);
+  for (const Case c : {Case{kKeyColumn, 3}, Case{kKeyField | kKeyNumber, 1}}) {
+    for (int threads : {1, 2, 3, 7, 16}) {
+      for (int size : {2, 1000}) {
+        std::vector<std::string> lines;
+        for (int i = 0; i < size; ++i) lines.push_back(RandomLine(random, 12));
+        Packed packed(lines);
+        EngineThreads = threads;
+        SortPos = c.sortPos;
+        ProgressStart();
+        ProgressBegin(RunPhase::kSort, 0);
+        ASSERT_TRUE(SortByKeys(packed.table.data(), size, 0, SelectRow(c.sortPos, c.keyMode)));
+        ProgressTick();
+        EXPECT_EQ(recorder.last.phase, RunPhase::kSort);
+        EXPECT_EQ(recorder.last.done, static_cast<std::uint64_t>(size))
+            << "threads " << threads << Where(c, 0);
+      }
+    }
+  }
+  ProgressStop();
+  EngineThreads = 0;
+  ParallelMinLines = savedMin;
+  ProgressIntervalMs = savedInterval;
+  SetCurrentPlatform(&*fake);
+  EXPECT_EQ(recorder.LiveHeap(), 0);
 }
 
 // Tables already in the routine's order, in its reverse, nearly in order (one pair
@@ -266,6 +358,10 @@ TEST_F(SortByKeysTest, PresortedReversedAndNearlySortedTables) {
       }
       std::vector<std::string> lines = equal;
       CheckAgainstRoutine(lines, c, order, "all equal" + where, Sorter::kSortLines);
+      // Reversed with equal keys, some with the key and some without.
+      std::vector<std::string> ties;
+      for (int i = 0; i < 40; ++i) ties.push_back(i % 7 == 0 ? "" : i < 20 ? "9,b,9,b" : "1,A,1,a");
+      CheckAgainstRoutine(ties, c, order, "reversed ties" + where, Sorter::kSortLines);
 
       // In order: nothing allocated, nothing moved.
       std::vector<char*> table;
@@ -364,8 +460,51 @@ TEST_F(SortByKeysTest, KeysEndingAtAPageEndAreReadSafely) {
   ::munmap(mapped, 2 * page);
 }
 
+// The parts of a split sort keep track of themselves in a few small arrays: where
+// one of those (or a thread) cannot be had, at any allocation in turn, SortByKeys
+// either gives the one table or says no with the table untouched, and SortLines
+// still sorts it (in place with the routine).
+TEST_F(SortByKeysTest, NoRoomForThePartsBookkeeping) {
+  const std::size_t savedMin = ParallelMinLines;
+  ParallelMinLines = 2;
+  std::mt19937 random(3);
+  std::vector<std::string> lines;
+  for (int i = 0; i < 500; ++i) lines.push_back(RandomLine(random, 6));
+  fake->log.reserve(fake->log.size() + 100000);  // the fake's own log takes no allocation
+  for (const Case c : {Case{kKeyColumn, 1}, Case{kKeyField | kKeyNumber, 1}}) {
+    for (int threads : {2, 3}) {
+      EngineThreads = threads;
+      SortPos = c.sortPos;
+      const ComparatorRow row = SelectRow(c.sortPos, c.keyMode);
+      Packed packed(lines);
+      std::vector<char*> expected = packed.table;
+      ASSERT_TRUE(SortByKeys(expected.data(), 500, 1, row));
+      int refused = 0;
+      for (int fail = 1; fail <= 40; ++fail) {
+        std::vector<char*> table = packed.table;
+        newFailsIn = fail;
+        const bool sorted = SortByKeys(table.data(), 500, 1, row);
+        newFailsIn = 0;
+        const std::string where = "threads " + std::to_string(threads) + " allocation " +
+                                  std::to_string(fail) + Where(c, 1);
+        EXPECT_EQ(table, sorted ? expected : packed.table) << where;
+        refused += sorted ? 0 : 1;
+        newFailsIn = fail;
+        SortLines(table.data(), 500, 1, c.sortPos, c.keyMode);
+        newFailsIn = 0;
+        std::vector<std::string> copy = lines;
+        if (!sorted) CheckAgainstRoutine(copy, c, 1, where, Sorter::kSortLines);
+      }
+      EXPECT_GT(refused, 0) << threads;
+    }
+  }
+  EngineThreads = 0;
+  ParallelMinLines = savedMin;
+  EXPECT_EQ(fake->LiveHeap(), 0);
+}
+
 // Without room for the work array, SortLines still sorts, in place with the routine,
-// and shows nothing.
+// equal keys in input order, and shows nothing.
 TEST_F(SortByKeysTest, NoRoomFallsBackToTheInPlaceSort) {
   std::vector<std::string> lines = {"b,3", "a,1", "c,2"};
   std::vector<char*> table;
@@ -379,6 +518,17 @@ TEST_F(SortByKeysTest, NoRoomFallsBackToTheInPlaceSort) {
     EXPECT_STREQ(sorted[0], "a,1") << keyMode;
     EXPECT_STREQ(sorted[2], keyMode == 6 ? "b,3" : "c,2") << keyMode;
   }
+  // Equal keys by address, which is input order for lines cut from one text: a
+  // table long enough for the introsort's partitions, three keys in turn.
+  std::vector<std::string> many;
+  for (int i = 0; i < 60; ++i) many.push_back("L" + std::to_string(i) + "," + "201"[i % 3]);
+  std::vector<std::string> expected = many;
+  std::stable_sort(expected.begin(), expected.end(),
+                   [](const std::string& a, const std::string& b) { return a.back() < b.back(); });
+  Packed ties(many);
+  fake->FailAt(FakePlatform::Step::HeapAlloc);
+  SortLines(ties.table.data(), 60, 0, 1, kKeyField | kKeyNumber);
+  EXPECT_EQ(std::vector<std::string>(ties.table.begin(), ties.table.end()), expected);
   EXPECT_TRUE(fake->boxes.empty());
   EXPECT_EQ(fake->LiveHeap(), 0);
 }

@@ -251,12 +251,12 @@ TEST_F(RunSortTest, BuildOutputWritesLinesWithLfAndZeroesTheRest) {
   EXPECT_EQ(fake->LiveHeap(), 0);
 }
 
-// From ParallelMinLines lines on the table is assembled in two halves, the second
-// on another thread and backward from the block's end. Each table here is cut after
-// its second line: a duplicate pair straddling the cut (with and without case),
-// drops inside the second half (which then moves down), a kept CR, an empty line.
-// Both line ends, two threads, no thread and one thread must give the one text, the
-// block zero behind it, and the sizes of what was written.
+// From ParallelMinLines lines on the table is assembled in parts on several
+// threads. Each table here is cut after its second line at two threads: a duplicate
+// pair straddling the cut (with and without case), drops inside the second half
+// (which then moves down), a kept CR, an empty line. Both line ends, 1, 2, 3, 7 and
+// 16 threads, and threads that cannot be started must give the one text, the block
+// zero behind it, and the sizes of what was written.
 TEST_F(RunSortTest, AssemblyAcrossTheHalvesOfTheTable) {
   struct Row {
     const char* text;
@@ -280,7 +280,8 @@ TEST_F(RunSortTest, AssemblyAcrossTheHalvesOfTheTable) {
   const std::size_t savedMin = ParallelMinLines;
   ParallelMinLines = 2;
   for (const Row& row : rows) {
-    for (const Mode mode : {Mode{2, false}, Mode{2, true}, Mode{1, false}}) {
+    for (const Mode mode : {Mode{2, false}, Mode{2, true}, Mode{1, false}, Mode{3, false},
+                            Mode{7, false}, Mode{16, false}, Mode{7, true}}) {
       for (LineEnds ends : {LineEnds::kLf, LineEnds::kCrLf}) {
         EngineThreads = mode.threads;
         ThreadStartFails = mode.startFails;
@@ -395,6 +396,50 @@ TEST_F(RunSortTest, SortedAndDeduplicatedThroughARun) {
   EXPECT_EQ(SortClipboard("1\n7\n007\n+7\n9\n", 1, 0, 5), "9\n7\n007\n+7\n1\n");
   // Lines without the column key keep their places when the rest is turned round.
   EXPECT_EQ(SortClipboard("xc\ny\nxb\nz\nxa\n", 0, 1), "xa\ny\nxb\nz\nxc\n");
+}
+
+// The sort is stable: lines with equal keys (a column, a field, a number, case
+// ignored) keep their input order, ascending and descending, with keyless lines in
+// their places, duplicates dropped as the first of each group, and from input in
+// order, reversed and mixed; the same for every thread count.
+TEST_F(RunSortTest, EqualKeysKeepTheirInputOrder) {
+  struct Row {
+    const char* text;
+    std::int32_t sortMode;
+    std::int32_t sortPos;
+    std::int32_t keyMode;
+    const char* sorted;
+  };
+  const Row rows[] = {
+      {"xb\nya\nzb\nwa\n", 0, 1, kKeyColumn, "ya\nwa\nxb\nzb\n"},
+      {"xb\nya\nzb\nwa\n", 1, 1, kKeyColumn, "xb\nzb\nya\nwa\n"},
+      {"xb\nq\nya\nzb\nwa\n", 0, 1, kKeyColumn, "ya\nq\nwa\nxb\nzb\n"},
+      {"xb\nq\nya\nzb\nwa\n", 1, 1, kKeyColumn, "xb\nq\nzb\nya\nwa\n"},
+      {"xc\nq\nyb\nzb\nwa\n", 0, 1, kKeyColumn, "wa\nq\nyb\nzb\nxc\n"},
+      {"4,k\n1,K\n2,a\n3,k\n", 0, 1, kKeyField, "1,K\n2,a\n4,k\n3,k\n"},
+      {"4,k\n1,K\n2,a\n3,k\n", 1, 1, kKeyField, "4,k\n3,k\n2,a\n1,K\n"},
+      {"4,k\n1,K\n2,a\n3,k\n", 2, 1, kKeyField, "2,a\n4,k\n1,K\n3,k\n"},
+      {"4,k\n1,K\n2,a\n3,k\n", 3, 1, kKeyField, "4,k\n1,K\n3,k\n2,a\n"},
+      {"b\nB\na\nA\nb\n", 2, 0, kKeyColumn, "a\nA\nb\nB\nb\n"},
+      {"b\nB\na\nA\nb\n", 3, 0, kKeyColumn, "b\nB\nb\na\nA\n"},
+      {"b\nB\na\nA\nb\n", 6, 0, kKeyColumn, "a\nb\n"},
+      {"b\nB\na\nA\nb\n", 7, 0, kKeyColumn, "b\na\n"},
+      {"c\nB\nb\na\n", 2, 0, kKeyColumn, "a\nB\nb\nc\n"},
+      {"a\nB\nb\nc\n", 3, 0, kKeyColumn, "c\nB\nb\na\n"},
+      {"x,2\ny,1\nz,2\nw,1\n", 0, 1, kKeyField | kKeyNumber, "y,1\nw,1\nx,2\nz,2\n"},
+      {"x,2\ny,1\nz,2\nw,1\n", 1, 1, kKeyField | kKeyNumber, "x,2\nz,2\ny,1\nw,1\n"},
+  };
+  const std::size_t savedMin = ParallelMinLines;
+  ParallelMinLines = 2;
+  for (const Row& row : rows) {
+    for (int threads : {1, 2, 3, 7, 16}) {
+      EngineThreads = threads;
+      EXPECT_EQ(SortClipboard(row.text, row.sortMode, row.sortPos, row.keyMode), row.sorted)
+          << row.text << " mode " << row.sortMode << " threads " << threads;
+    }
+  }
+  EngineThreads = 0;
+  ParallelMinLines = savedMin;
 }
 
 // A table long enough to be split over two threads at the default limit gives
