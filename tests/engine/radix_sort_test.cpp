@@ -294,7 +294,7 @@ TEST_F(SortByKeysTest, EveryThreadCountGivesTheOneStableTable) {
 // afterwards, at every thread count, with and without keyless lines.
 TEST_F(SortByKeysTest, TheSortAddsEveryLineToTheProgress) {
   struct Recorder : FakePlatform {
-    void ReportProgress(const RunProgress& progress) override { last = progress; }
+    void ReportProgress(const RunProgress& report) override { last = report; }
     RunProgress last;
   };
   Recorder recorder;
