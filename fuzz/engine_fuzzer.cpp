@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/engine.h"
@@ -271,6 +272,33 @@ void CheckRun(const std::string& text, const Settings& s) {
   }
 }
 
+// The same clipboard run beyond memory: a tiny budget from byte 5 (one piece to a
+// run of a few lines), the clipboard taken as a block or in parts (byte 6), must
+// give exactly the text of the run in memory, and leave nothing behind.
+void CheckBeyondMemory(const std::string& text, const Settings& s, const std::uint8_t* d) {
+  std::int32_t order = s.sortMode & ~velkar::kSortUnique;
+  if (order < 0 || order > 3) return;
+  auto run = [&](std::uint64_t budget, bool inParts) {
+    FakePlatform fake;
+    velkar::SetCurrentPlatform(&fake);
+    fake.clipboardText = text;
+    fake.memoryBudget = budget;
+    fake.clipboardInParts = inParts;
+    velkar::QuietFinish = 1;
+    velkar::RunSort(nullptr, s.sortMode, nullptr, nullptr, s.sortPos, s.keyMode);
+    CHECK(fake.LiveHeap() == 0 && fake.EngineBlocks() == 0 && fake.OpenStores() == 0,
+          "a sort beyond memory left something behind");
+    velkar::SetCurrentPlatform(nullptr);
+    return std::make_pair(velkar::RunResult, fake.clipboardText.value_or(std::string("\x01")));
+  };
+  const bool inParts = (d[6] & 1) != 0;
+  const auto inMemory = run(std::uint64_t{1} << 40, inParts);
+  // In parts the output needs no block, so every budget must give the same text.
+  const auto beyond = run(64 + std::uint64_t{d[5]} * 8, true);
+  CHECK(beyond.first == inMemory.first, "beyond memory: another outcome");
+  CHECK(beyond.second == inMemory.second, "beyond memory: another text");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -292,6 +320,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   CheckRun(text, s);
   velkar::SetCurrentPlatform(nullptr);
+  CheckBeyondMemory(text, s, data);
   velkar::QuietFinish = 0;
   return 0;
 }

@@ -1,0 +1,249 @@
+// The sort beyond memory against the sort in memory: the same text under a tiny
+// budget (one, two, three and a thousand runs, one merge pass or many) must give
+// the same bytes for every key and order, with lines without the key in their
+// places, duplicates dropped across runs, and nothing left in the temporary folder.
+#include <stdlib.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/messages.h"
+#include "engine/parallel.h"
+#include "engine_test_support.h"
+
+namespace velkar::test {
+namespace {
+
+using Step = FakePlatform::Step;
+
+class BeyondMemoryTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    const char* old = std::getenv("TMPDIR");
+    oldTmp_ = old != nullptr ? old : "";
+    hadTmp_ = old != nullptr;
+    ::setenv("TMPDIR", dir_.c_str(), 1);
+  }
+  void TearDown() override {
+    if (hadTmp_) {
+      ::setenv("TMPDIR", oldTmp_.c_str(), 1);
+    } else {
+      ::unsetenv("TMPDIR");
+    }
+    EngineTest::TearDown();
+  }
+
+  // One run of `text` from a file to a file under `budget`; the output's bytes.
+  std::string SortFileUnder(const std::string& text, std::uint64_t budget, std::int32_t sortMode,
+                            std::int32_t sortPos, std::int32_t keyMode) {
+    WriteAll(Path("in.txt"), text);
+    fake->memoryBudget = budget;
+    fake->boxes.clear();
+    RunSort(kOwner, sortMode, Path("in.txt").c_str(), Path("out.txt").c_str(), sortPos, keyMode);
+    EXPECT_EQ(RunResult, 0) << (fake->boxes.empty() ? "" : fake->boxes[0].text);
+    return ReadAll(Path("out.txt"));
+  }
+
+  std::string oldTmp_;
+  bool hadTmp_ = false;
+};
+
+// Lines with and without keys: numbers, fields that may be missing, short lines
+// without the column, letters in both cases so that -i finds equal lines, CR LF
+// and LF ends, and duplicates.
+std::string MixedText(std::mt19937& random, int lines, bool lastWithoutLf) {
+  static const char* const words[] = {"apple", "Apple", "APPLE",        "b",   "",   "42", "-7",
+                                      " 13x",  "zeta",  "\xE3\x81\x82", "a,b", "q,,"};
+  std::string text;
+  for (int i = 0; i < lines; ++i) {
+    std::string line = words[random() % std::size(words)];
+    if (random() % 3 != 0) line += "," + std::string(words[random() % std::size(words)]);
+    if (random() % 4 == 0) line += "," + std::to_string(static_cast<int>(random() % 200) - 100);
+    text += line + (random() % 5 == 0 ? "\r\n" : "\n");
+  }
+  if (lastWithoutLf) text += "tail,7";
+  return text;
+}
+
+// Where two outputs first differ (npos: nowhere), so that a failure names a place
+// rather than printing texts of thousands of lines.
+std::size_t FirstDifference(const std::string& a, const std::string& b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) return i;
+  }
+  return a.size() == b.size() ? std::string::npos : n;
+}
+
+struct KeyCase {
+  std::int32_t sortPos;
+  std::int32_t keyMode;
+  const char* name;
+};
+const KeyCase kKeys[] = {
+    {0, kKeyColumn, "whole line"},
+    {2, kKeyColumn, "column 3"},
+    {1, kKeyField, "field 2"},
+    {0, kKeyColumn | kKeyNumber, "number at the start"},
+    {3, kKeyColumn | kKeyNumber, "number at column 4"},
+    {2, kKeyField | kKeyNumber, "number in field 3"},
+    {0, 0, "no key: the text's order"},
+};
+
+// Every key and order, under budgets that make one piece (too many lines for the
+// table), a few pieces, and about a thousand with merges in several passes.
+TEST_F(BeyondMemoryTest, SameBytesAsInMemoryForEveryKeyOrderAndRunCount) {
+  std::mt19937 random(99);
+  const std::string text = MixedText(random, 3000, true);
+  struct Budget {
+    std::uint64_t bytes;
+    std::uint64_t minRuns;
+    std::uint64_t maxRuns;
+  };
+  // A piece takes half the budget and at most a line per 40 bytes of the other half.
+  const Budget budgets[] = {{2 * text.size() + 100, 1, 1000000},
+                            {text.size() + 200, 2, 1000000},
+                            {text.size() / 2 + 200, 3, 1000000},
+                            {120, 900, 1000000}};
+  for (const Budget& budget : budgets) {
+    for (const KeyCase& key : kKeys) {
+      for (std::int32_t mode = 0; mode < 8; ++mode) {
+        const std::string where = key.name + std::string(", mode ") + std::to_string(mode) +
+                                  ", budget " + std::to_string(budget.bytes);
+        const std::string inMemory =
+            SortFileUnder(text, std::uint64_t{1} << 40, mode, key.sortPos, key.keyMode);
+        const std::string beyond =
+            SortFileUnder(text, budget.bytes, mode, key.sortPos, key.keyMode);
+        EXPECT_EQ(FirstDifference(beyond, inMemory), std::string::npos) << where;
+        EXPECT_GE(LastBeyondMemory.runs, budget.minRuns) << where;
+        EXPECT_EQ(fake->OpenStores(), 0) << where;
+        ExpectAllReleased();
+      }
+    }
+  }
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));
+}
+
+// A piece ends in the middle of a line only in the buffer: the line is carried
+// into the next piece whole; a line longer than a piece grows the buffer.
+TEST_F(BeyondMemoryTest, LinesLongerThanAPieceAndPiecesCutInsideLines) {
+  std::string text;
+  for (int i = 0; i < 200; ++i) {
+    text +=
+        std::string(static_cast<std::size_t>(1 + (i * 37) % 300), static_cast<char>('a' + i % 26)) +
+        "\n";
+  }
+  text += std::string(5000, 'L') + "\n" + "short\n";
+  for (std::uint64_t budget : {std::uint64_t{256}, std::uint64_t{1000}, std::uint64_t{4096}}) {
+    for (std::int32_t mode : {0, 1, 4, 6}) {
+      const std::string inMemory = SortFileUnder(text, std::uint64_t{1} << 40, mode, 0, 1);
+      EXPECT_EQ(FirstDifference(SortFileUnder(text, budget, mode, 0, 1), inMemory),
+                std::string::npos)
+          << budget << " " << mode;
+      ExpectAllReleased();
+    }
+  }
+}
+
+// Duplicates of one line spread over every run: -u keeps one, -u -i one of each
+// group that differs only in case, across the runs' seams.
+TEST_F(BeyondMemoryTest, DuplicatesStraddlingRunsAreDroppedByTheWholeLine) {
+  std::string text;
+  for (int i = 0; i < 400; ++i) text += i % 2 ? "same\n" : (i % 3 ? "Same\n" : "other\n");
+  EXPECT_EQ(SortFileUnder(text, 200, kSortUnique, 0, 1), "Same\r\nother\r\nsame\r\n");
+  // Of lines equal but for case, the one that came first stays.
+  EXPECT_EQ(SortFileUnder(text, 200, kSortUnique | kSortIgnoreCase, 0, 1), "other\r\nsame\r\n");
+  EXPECT_GT(LastBeyondMemory.runs, 10u);
+}
+
+// The clipboard beyond memory: read from its block or in parts; written in parts,
+// or into a block that must fit the budget (else the memory message, nothing lost).
+TEST_F(BeyondMemoryTest, ClipboardInAndOut) {
+  std::mt19937 random(5);
+  const std::string text = MixedText(random, 500, false);
+  fake->clipboardText = text;
+  fake->memoryBudget = std::uint64_t{1} << 40;
+  RunSort(kOwner, kSortDescending, nullptr, nullptr, 0, kKeyColumn);
+  const std::string inMemory = fake->clipboardText.value_or("<none>");
+  for (bool inParts : {false, true}) {
+    fake->clipboardInParts = inParts;
+    fake->clipboardText = text;
+    fake->memoryBudget = 4 * text.size();
+    RunSort(kOwner, kSortDescending, nullptr, nullptr, 0, kKeyColumn);
+    EXPECT_EQ(fake->clipboardText.value_or("<none>"), inMemory) << inParts;
+    EXPECT_GT(LastBeyondMemory.runs, 0u);
+    ExpectAllReleased();
+    // A block that does not fit beside the merge.
+    fake->clipboardText = text;
+    fake->memoryBudget = 600;
+    fake->boxes.clear();
+    RunSort(kOwner, 0, nullptr, nullptr, 0, kKeyColumn);
+    if (inParts) {
+      EXPECT_EQ(RunResult, 0);
+    } else {
+      ExpectOnlyError("Memory Allocate Error![hMem]");
+      EXPECT_EQ(fake->clipboardText.value_or("<none>"), text);
+    }
+    ExpectAllReleased();
+  }
+}
+
+// The temporary store failing at each of its steps: one message naming the folder,
+// the old output kept, nothing left open or in the folder.
+TEST_F(BeyondMemoryTest, TemporaryStoreFailuresKeepTheOldOutput) {
+  std::mt19937 random(3);
+  const std::string text = MixedText(random, 400, false);
+  struct Fault {
+    Step step;
+    std::string message;
+  };
+  const Fault faults[] = {
+      {Step::StoreCreate, "Temporary File Create Error![/fake/tmp]"},
+      {Step::StoreWrite, "Temporary File Write Error![" + dir_ + "]"},
+      {Step::StoreRead, "Temporary File Read Error![" + dir_ + "]"},
+  };
+  for (const Fault& f : faults) {
+    for (int nth : {1, 2, 5}) {
+      WriteAll(Path("in.txt"), text);
+      WriteAll(Path("out.txt"), "old\r\n");
+      ScopedFakePlatform local;
+      local->memoryBudget = 300;
+      local->FailAt(f.step, nth);
+      RunResult = 0;
+      RunSort(kOwner, 0, Path("in.txt").c_str(), Path("out.txt").c_str(), 1, kKeyField);
+      if (local->Calls(f.step) < nth) continue;  // fewer calls than that
+      ASSERT_EQ(local->boxes.size(), 1u) << nth;
+      EXPECT_EQ(local->boxes[0].text, f.message) << nth;
+      EXPECT_EQ(RunResult, -1);
+      EXPECT_EQ(ReadAll(Path("out.txt")), "old\r\n");
+      EXPECT_EQ(local->OpenStores(), 0);
+      EXPECT_EQ(local->LiveHeap(), 0);
+      EXPECT_EQ(Base, nullptr);
+      EXPECT_EQ(Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));
+    }
+  }
+}
+
+// Every thread count gives the same bytes beyond memory as in memory.
+TEST_F(BeyondMemoryTest, EveryThreadCountGivesTheSameBytes) {
+  std::mt19937 random(11);
+  const std::string text = MixedText(random, 2000, true);
+  const std::size_t savedMin = ParallelMinLines;
+  ParallelMinLines = 2;
+  const std::string wanted = SortFileUnder(text, std::uint64_t{1} << 40, 2, 1, kKeyField);
+  for (int threads : {1, 2, 3, 7, 16}) {
+    EngineThreads = threads;
+    EXPECT_EQ(FirstDifference(SortFileUnder(text, 900, 2, 1, kKeyField), wanted), std::string::npos)
+        << threads;
+    EXPECT_EQ(FirstDifference(SortFileUnder(text, std::uint64_t{1} << 40, 2, 1, kKeyField), wanted),
+              std::string::npos)
+        << threads;
+  }
+  EngineThreads = 0;
+  ParallelMinLines = savedMin;
+}
+
+}  // namespace
+}  // namespace velkar::test
