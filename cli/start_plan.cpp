@@ -83,8 +83,6 @@ void OpenStandardDescriptors() {
   }
 }
 
-bool IsClipboardServerRole() { return !Variable(kClipboardServerVariable).empty(); }
-
 StartEnvironment CurrentStartEnvironment() {
   StartEnvironment env;
   env.qtPlatform = Variable("QT_QPA_PLATFORM");

@@ -5,20 +5,14 @@
 
 #include <string>
 
+#include "settings/server_role.h"
+
 namespace velkar {
 
 // Opens /dev/null on any of the descriptors 0, 1 and 2 that is closed, so that
 // nothing the program opens later takes their place; 1 is opened for reading only,
 // so that writes to a closed standard output fail. Call it first of all.
 void OpenStandardDescriptors();
-
-// The environment variable that starts the clipboard server role of the desktop
-// part (ui/clipboard_keeper.h; never a command-line word: every unknown word is an
-// input file name).
-inline constexpr char kClipboardServerVariable[] = "VELKAR_CLIPBOARD_SERVER";
-
-// Whether this process was started in the clipboard server role.
-bool IsClipboardServerRole();
 
 // What the start depends on: the environment and what standard input is.
 struct StartEnvironment {

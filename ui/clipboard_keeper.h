@@ -2,10 +2,11 @@
 // the text lives in the program that set it: the text is handed to this same
 // program re-run in a small server role that holds the clipboard until another
 // program takes it. The role is chosen by kClipboardServerVariable, which the
-// program reads (IsClipboardServerRole, cli/start_plan.h) before loading this part.
+// program reads (IsClipboardServerRole, settings/server_role.h) before loading this
+// part.
 #pragma once
 
-#include "cli/start_plan.h"
+#include "settings/server_role.h"
 
 namespace velkar {
 
