@@ -6,12 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -422,4 +426,40 @@ TEST_F(LongRunTest, ShortRunShowsNoProgress) {
   EXPECT_EQ(platform_.boxes, std::vector<std::string>{"VELKAR: Finish!"});
   QCoreApplication::processEvents();
   EXPECT_TRUE(form_->isVisible());
+}
+
+// A text several times the memory budget, sorted from the execute button: the
+// window's run takes the same path beyond memory as the console, through temporary
+// runs in TMPDIR, and delivers the whole sorted text.
+TEST_F(LongRunTest, TextBeyondTheMemoryBudgetFromTheWindow) {
+  platform_.steps = 1;
+  std::vector<std::string> lines;
+  std::string text;
+  unsigned seed = 7;
+  for (int i = 0; i < 60000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    lines.push_back(std::to_string(seed) + " line " + std::to_string(i));
+    text += lines.back() + "\n";
+  }
+  Write(dir_.filePath("in.txt"), text);
+  std::sort(lines.begin(), lines.end());
+  std::string expected;
+  for (const std::string& line : lines) expected += line + "\r\n";
+  ::setenv("VELKAR_MEMORY", "1M", 1);
+  const QByteArray tmp = QFile::encodeName(dir_.path());
+  const char* oldTmp = std::getenv("TMPDIR");
+  const std::string savedTmp = oldTmp != nullptr ? oldTmp : "";
+  ::setenv("TMPDIR", tmp.constData(), 1);
+  form_->OKButton->click();
+  ::unsetenv("VELKAR_MEMORY");
+  if (oldTmp != nullptr) {
+    ::setenv("TMPDIR", savedTmp.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+  EXPECT_EQ(platform_.boxes, std::vector<std::string>{"VELKAR: Finish!"});
+  EXPECT_TRUE(Read(dir_.filePath("out.txt")) == expected);
+  EXPECT_GT(platform_.reads, 2);  // the text was read in pieces
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+            (QStringList{"in.txt", "out.txt"}));
 }
