@@ -25,7 +25,9 @@ const char kHelpText[] =
     "Console use: with no display, or with -a or -a+ and standard input a pipe, a\n"
     "FIFO or a file, no window opens: the clipboard is standard input (read to its\n"
     "end or its first NUL) and standard output (lines ended by LF), and every\n"
-    "message is one line on standard error, e.g.  velkar -a+ -3nf < in.csv > out.csv\n"
+    "message is CAPTION: TEXT on standard error, the text's own line breaks kept\n"
+    "(an output file that cannot be opened gives two lines). A filter, e.g.\n"
+    "  velkar -a+ -3nf < in.csv > out.csv\n"
     "Exit status: 0 the automatic run succeeded (on the desktop: always 0);\n"
     "1 it failed, or the display cannot be opened; 2 no -a or -a+ and no display.\n";
 
