@@ -14,7 +14,7 @@ TEST="libgtest-dev libbenchmark-dev
   xvfb xauth xclip xdotool
   clang libclang-rt-14-dev libfuzzer-14-dev clang-format
   desktop-file-utils appstream file"
-PACKAGE="dpkg-dev debhelper fakeroot file lintian appstream desktop-file-utils xz-utils"
+PACKAGE="dpkg-dev debhelper file lintian appstream desktop-file-utils xz-utils"
 
 lists=""
 extra=""
