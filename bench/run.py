@@ -108,7 +108,7 @@ def peak_kib(command, env, error_file):
     _, _, status, _ = run_once([PEAK, report] + command, env, error_file)
     try:
         with open(report) as f:
-            return int(f.read().strip() or 0) if status == 0 else 0
+            return int((f.read().split() or ["0"])[0]) if status == 0 else 0
     except (OSError, ValueError):
         return 0
 
@@ -458,8 +458,8 @@ def main(argv):
 
 
 def find_program(build, name):
-    """The executable called name in the build folder (its top or one level down)."""
-    candidates = [os.path.join(build, name)]
+    """The executable called name in the build folder (bin/, its top or one level down)."""
+    candidates = [os.path.join(build, "bin", name), os.path.join(build, name)]
     if os.path.isdir(build):
         candidates += sorted(os.path.join(build, d, name) for d in os.listdir(build))
     for path in candidates:

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_words.h"
 #include "cli/console_run.h"
-#include "cli/run_settings.h"
 #include "cli/start_plan.h"
 #include "platform/platform_console.h"
+#include "settings/command_words.h"
+#include "settings/run_settings.h"
 
 #ifndef VELKAR_DESKTOP_MODULE
 #define VELKAR_DESKTOP_MODULE "/usr/lib/velkar/velkar-desktop.so"
@@ -70,8 +70,7 @@ int RunDesktop(int argc, char** argv) {
       module != nullptr ? reinterpret_cast<Entry>(::dlsym(module, kModuleEntry)) : nullptr;
   if (entry == nullptr) {
     const char* why = ::dlerror();
-    std::fprintf(stderr, "velkar: cannot load the desktop part: %s\n",
-                 why != nullptr ? why : chosen.c_str());
+    std::fprintf(stderr, velkar::kCannotLoadDesktop, why != nullptr ? why : chosen.c_str());
     return 1;
   }
   return entry(argc, argv);
@@ -111,10 +110,10 @@ int main(int argc, char* argv[]) {
   if (!plan.console && !velkar::DisplayAnswers(plan, env)) {
     const std::string name = velkar::DisplayName(plan, env);
     if (!settings.autoRun) {
-      std::fprintf(stderr, "velkar: cannot open display %s\n", name.c_str());
+      std::fprintf(stderr, velkar::kCannotOpenDisplay, name.c_str());
       return 1;
     }
-    std::fprintf(stderr, "velkar: cannot open display %s; running in console mode\n", name.c_str());
+    std::fprintf(stderr, velkar::kRunningInConsole, name.c_str());
     plan.console = true;
   }
   if (plan.console) return RunOnConsole(settings);

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "engine/engine.h"
 #include "platform/platform.h"
@@ -71,12 +72,49 @@ class MessageText {
 
 // ---- Input and line table (line_table.cpp) ----
 
-// Reads a whole file into a new readbuf (its bytes and a NUL). Returns the buffer,
-// or nullptr after showing its message; the file is closed either way.
-char* ReadTextFile(const char* fileName);
-// Copies the clipboard's text into a new readbuf. Returns the buffer, or nullptr
-// after showing its message; the clipboard is closed either way, after the box.
-char* ReadClipboardText();
+// The run's input: a file, or the clipboard's text (nullptr as the name), read in
+// parts (text_input.cpp). Every failure is shown by the source, once.
+class TextSource {
+ public:
+  TextSource() = default;
+  TextSource(const TextSource&) = delete;
+  TextSource& operator=(const TextSource&) = delete;
+  ~TextSource();
+  // Opens the input: 0, or -1 after its message (the clipboard then closed).
+  int Open(const char* fileName);
+  // Whether the size of the text is known beforehand (a regular file, a clipboard
+  // block), and that size.
+  bool SizeKnown() const { return sizeKnown_; }
+  std::uint64_t Size() const { return size_; }
+  // Reads the next bytes of the text, up to `size`; fewer only at its end or after
+  // a failure, which has then been shown (Failed).
+  std::uint64_t Read(char* buffer, std::uint64_t size);
+  bool AtEnd() const { return ended_; }
+  bool Failed() const { return failed_; }
+  // Shows a failure of the input step: a clipboard box while the clipboard is
+  // open, a file's after the file is closed. The source is closed after it.
+  void Fail(const char* message);
+  // Closes the file or the clipboard.
+  void Close();
+
+ private:
+  PlatformFile* file_ = nullptr;
+  MemHandle block_ = nullptr;
+  const char* text_ = nullptr;  // the clipboard block's locked text
+  std::string name_;
+  bool clipboardOpen_ = false;
+  bool inParts_ = false;
+  bool sizeKnown_ = false;
+  bool ended_ = false;
+  bool failed_ = false;
+  std::uint64_t size_ = 0;
+  std::uint64_t done_ = 0;
+};
+// Reads the text into a new buffer (its bytes and a NUL) while it fits in `limit`
+// bytes: *whole tells whether that is all of it, *length how much was read. nullptr
+// when the source failed (shown), or, with nothing read, when its known size passes
+// the limit.
+char* ReadInput(TextSource& source, std::uint64_t limit, std::uint64_t* length, bool* whole);
 // Number of lines in the text: every piece ended by LF before the first NUL, and the
 // non-empty piece after the last LF unless it is only the end-of-file mark 0x1A.
 std::int64_t CountLines(const char* text);
@@ -134,6 +172,10 @@ enum ComparatorRow : int {
   kRowFieldNumber,   // the number in comma field SortPos
   kRowCount,
 };
+// Whether the line has the key of the row: a column key needs a line longer than
+// SortPos, a text field key the field. A line without its key keeps its place in
+// the sorted table. Number fields are always there (a missing one is 0).
+bool LineHasKey(ComparatorRow row, const char* line);
 // Columns: the order index (bit 0 descending, bit 1 ignore case).
 extern const Comparator ComparatorTable[kRowCount][4];
 // The row of ComparatorTable for these settings, kRowNone for no sort.
@@ -158,13 +200,76 @@ enum class LineEnds { kLf, kCrLf };
 // OutputLength and OutputLines; bit 2 of sortMode drops a line equal to the one
 // before it (bit 1: ignoring ASCII case).
 void BuildOutput(std::int32_t sortMode, LineEnds ends = LineEnds::kLf);
+// The delivery of a sorted table in memory: into the clipboard's block, or line by
+// line to a file or standard output. The text and table are released either way.
+// 0, or -1 after the message.
+int WriteBlock(std::int32_t sortMode);
+int WriteLines(std::int32_t sortMode, const char* outputName);
 // Delivers the block's text, built with CR LF ends, to a file. 0, or -1 after its
 // message, which counts the bytes as LF text.
 int WriteTextFile(const char* fileName);
+
+// The delivery of a CR LF text to a file in parts (file_delivery.cpp): Open, Write
+// each part, then Finish, or Abandon after a failure elsewhere.
+class FileDelivery {
+ public:
+  FileDelivery() = default;
+  FileDelivery(const FileDelivery&) = delete;
+  FileDelivery& operator=(const FileDelivery&) = delete;
+  ~FileDelivery() { Abandon(); }
+  // Opens the delivery of at most `upperBound` bytes to `fileName`: 0, or -1 after
+  // the open message.
+  int Open(const char* fileName, std::uint64_t upperBound);
+  // Writes the next part; false once a write has failed (later parts are dropped).
+  bool Write(const char* data, std::uint64_t size);
+  // Whether a write has failed or no space could be reserved: the rest need not
+  // be written, only its length counted for the message.
+  bool Failed() const { return failed_ || reserveFailed_; }
+  // Completes the delivery: `length` is the whole text's length as LF text, for
+  // the message. 0, or -1 after the write-error message.
+  int Finish(std::uint64_t length);
+  // Closes the file and removes a temporary one, after a failure shown elsewhere.
+  void Abandon();
+
+ private:
+  int OpenInPlace(const char* fileName, std::uint64_t upperBound);
+  int Retry(std::uint64_t length);
+
+  PlatformFile* file_ = nullptr;
+  std::string name_;      // the name given
+  std::string target_;    // the file a replacement is renamed over
+  std::string tempName_;  // the temporary file, while there is one
+  unsigned mode_ = 0;
+  bool inPlace_ = false;
+  bool failed_ = false;
+  bool reserveFailed_ = false;
+  std::uint64_t written_ = 0;    // CR LF bytes written
+  std::uint64_t lfWritten_ = 0;  // the LF text they stand for
+};
+
+// The number of LFs among the first `length` bytes of a text.
+std::uint64_t CountLineFeeds(const char* text, std::uint64_t length);
 // Hands the block to the clipboard. 0, or -1 after its message.
 int WriteClipboardText();
 // Unlocks the block and frees it unless the clipboard took it.
 void FreeOutputBlock();
+
+// What the last sort beyond memory did: the sorted runs its pieces made, the
+// merge passes (the last one into the output included) and the bytes it wrote to
+// temporary files.
+struct BeyondMemoryStats {
+  std::uint64_t runs = 0;
+  std::uint64_t passes = 0;
+  std::uint64_t tempBytes = 0;
+};
+extern BeyondMemoryStats LastBeyondMemory;
+// Sorts the text beyond the memory budget: the source's text, of which `buffer`
+// (HeapAlloc'd, `capacity` bytes, or nullptr) holds the first `length` bytes, is
+// sorted in pieces written to temporary runs and merged into the output. Takes the
+// buffer over. 0, or -1 after its message.
+int SortBeyondMemory(TextSource& source, char* buffer, std::uint64_t capacity, std::uint64_t length,
+                     std::uint64_t budget, std::int32_t sortMode, const char* outputName,
+                     std::int32_t sortPos, std::int32_t keyMode);
 
 // How many bytes of the LF text the first `written` bytes of its CR LF form stand
 // for (an added CR without its LF counts for nothing).

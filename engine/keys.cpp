@@ -3,17 +3,9 @@
 #include <cstring>
 
 #include "engine/engine_internal.h"
+#include "platform/ascii_fold.h"
 
 namespace velkar {
-
-namespace {
-
-// a..z become A..Z; every other byte, 0x80..0xFF included, stays.
-inline unsigned char Fold(unsigned char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - 0x20) : c;
-}
-
-}  // namespace
 
 // Start of field SortPos in the line, or nullptr when the line has fewer commas.
 // A SortPos of 0 or less passes no comma.
@@ -27,6 +19,18 @@ const char* LocateField(const char* line) {
   return p;
 }
 
+bool LineHasKey(ComparatorRow row, const char* line) {
+  switch (row) {
+    case kRowColumnText:
+    case kRowColumnNumber:
+      return HasColumn(line);
+    case kRowFieldText:
+      return LocateField(line) != nullptr;
+    default:
+      return true;
+  }
+}
+
 int CompareBytes(const char* a, const char* b) {
   // strcmp compares the bytes as unsigned char and stops at the first NUL.
   int r = std::strcmp(a, b);
@@ -37,8 +41,8 @@ int CompareFolded(const char* a, const char* b) {
   const auto* x = reinterpret_cast<const unsigned char*>(a);
   const auto* y = reinterpret_cast<const unsigned char*>(b);
   for (;; ++x, ++y) {
-    unsigned char fx = Fold(*x);
-    unsigned char fy = Fold(*y);
+    unsigned char fx = FoldAscii(*x);
+    unsigned char fy = FoldAscii(*y);
     if (fx != fy) return static_cast<int>(fx) - static_cast<int>(fy);
     if (fx == 0) return 0;
   }

@@ -32,4 +32,9 @@ inline constexpr const char kMsgWriteError[] =
 inline constexpr const char kMsgClipEmpty[] = "ClipBoard Empty Error!";
 inline constexpr const char kMsgClipWrite[] = "ClipBoard Write Error!";
 
+// The temporary runs of a sort beyond memory: the folder they go to, and what failed.
+inline constexpr const char kMsgTempCreate[] = "Temporary File Create Error![%s]";
+inline constexpr const char kMsgTempWrite[] = "Temporary File Write Error![%s]";
+inline constexpr const char kMsgTempRead[] = "Temporary File Read Error![%s]";
+
 }  // namespace velkar

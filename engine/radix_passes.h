@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "engine/engine_internal.h"
+#include "platform/ascii_fold.h"
 
 namespace velkar::radix {
 
@@ -26,11 +27,11 @@ inline constexpr std::size_t kFieldKeyMax = kKeyBufferSize - 1;
 inline constexpr std::size_t kInsertionMax = 24;
 inline constexpr std::size_t kSmallMax = 512;
 
-// ASCII a-z folded to A-Z; every other byte, 0x80-0xFF included, unchanged.
+// FoldAscii of every byte, looked up.
 struct FoldTable {
   Byte map[256];
   constexpr FoldTable() : map() {
-    for (int i = 0; i < 256; ++i) map[i] = static_cast<Byte>(i >= 'a' && i <= 'z' ? i - 32 : i);
+    for (int i = 0; i < 256; ++i) map[i] = FoldAscii(static_cast<Byte>(i));
   }
 };
 inline constexpr FoldTable kFold;
@@ -82,8 +83,8 @@ __attribute__((no_sanitize_address)) inline std::uint64_t LoadPrefix(const Byte*
     w &= keep == 0 ? 0 : ~0ull >> (64 - keep);
   }
   if (kFoldCase) {
-    // A byte below 0x80 with 0x61 <= b <= 0x7A loses 0x20; no lane carries into
-    // the next, since b + 0x1F stays below 0x100.
+    // FoldAscii on eight bytes at once: a byte below 0x80 with 0x61 <= b <= 0x7A
+    // loses 0x20; no lane carries into the next, since b + 0x1F stays below 0x100.
     const std::uint64_t low = w & 0x7F7F7F7F7F7F7F7Full;
     const std::uint64_t fromA = low + 0x1F1F1F1F1F1F1F1Full;  // 0x80 set when b >= 0x61
     const std::uint64_t pastZ = low + 0x0505050505050505ull;  // 0x80 set when b >= 0x7B

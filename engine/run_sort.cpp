@@ -12,6 +12,8 @@
 #include "engine/engine_internal.h"
 #include "engine/messages.h"
 #include "engine/parallel.h"
+#include "engine/progress.h"
+#include "engine/run_output.h"
 
 namespace velkar {
 
@@ -53,6 +55,7 @@ void MessageText::FormatV(const char* format, va_list args) {
 }
 
 void ShowError(const char* text) {
+  ProgressStop();
   CurrentPlatform()->ShowMessageBox(OwnerWindow, text, kErrorCaption, kBoxOk | kBoxIconError);
 }
 
@@ -76,9 +79,36 @@ void FreeReadbuf() {
 
 }  // namespace
 
+namespace {
+
+// The memory a run in memory takes beyond its text: a line's pointer and its key
+// in the sort's work array, and for a clipboard that takes only a block, the
+// block of the whole text.
+bool FitsInMemory(std::uint64_t length, std::int64_t lines, std::uint64_t budget, bool toBlock) {
+  const auto count = static_cast<std::uint64_t>(lines);
+  std::uint64_t need = length + 1 + count * 40;
+  if (toBlock) need += length + 2 * count + 1;
+  return need <= budget;
+}
+
+// Ends the run after a failure that has been shown.
+void EndFailed() {
+  FreeReadbuf();
+  FreeLineTable();
+  RunResult = -1;
+}
+
+}  // namespace
+
+// A text that fits in the memory budget is sorted in memory: read whole, cut into
+// its line table, sorted, and written out (a file and standard output line by line
+// through a bounded buffer, the clipboard as one block). A larger one is sorted in
+// pieces through temporary runs (external_sort.cpp).
 void RunSort(WindowHandle ownerWindow, std::int32_t sortMode, const char* inputName,
              const char* outputName, std::int32_t sortPos, std::int32_t keyMode) {
+  Platform* platform = CurrentPlatform();
   OwnerWindow = ownerWindow;
+  ProgressStart();
   std::int32_t order = sortMode & ~kSortUnique;
   if (order < 0 || order > 3) {
     ShowError(kMsgSortModeRange);
@@ -86,42 +116,80 @@ void RunSort(WindowHandle ownerWindow, std::int32_t sortMode, const char* inputN
     return;
   }
 
-  readbuf = inputName != nullptr ? ReadTextFile(inputName) : ReadClipboardText();
-  if (readbuf == nullptr) {
+  const std::uint64_t budget = platform->MemoryBudget();
+  const bool toBlock = outputName == nullptr && !platform->ClipboardInParts();
+  TextSource source;
+  if (source.Open(inputName) != 0) {
     RunResult = -1;
     return;
   }
-  std::int64_t lines = CountLines(readbuf);
-  if (lines == 0) {
-    ShowError(kMsgNoLine);
-    FreeReadbuf();
+  // Half the budget for the text; the line table and work array take the rest.
+  const std::uint64_t pieceLimit = budget / 2 > 64 ? budget / 2 : 64;
+  std::uint64_t length = 0;
+  bool whole = false;
+  readbuf = ReadInput(source, pieceLimit, &length, &whole);
+  if (source.Failed()) {
     RunResult = -1;
     return;
   }
-  if (AllocLineTable(lines) != 0) {
-    FreeReadbuf();
-    RunResult = -1;
-    return;
+  std::int64_t lines = 0;
+  if (whole) {
+    source.Close();
+    lines = CountLines(readbuf);
+    if (lines == 0) {
+      ShowError(kMsgNoLine);
+      EndFailed();
+      return;
+    }
   }
-  SplitLines(readbuf, lines);
-  SortLines(Base, LineCount, order, sortPos, keyMode);
+  if (!whole || !FitsInMemory(length, lines, budget, toBlock)) {
+    char* text = readbuf;
+    readbuf = nullptr;
+    RunResult = SortBeyondMemory(source, text, text != nullptr ? length + 1 : 0, length, budget,
+                                 sortMode, outputName, sortPos, keyMode);
+  } else {
+    if (AllocLineTable(lines) != 0) {
+      EndFailed();
+      return;
+    }
+    SplitLines(readbuf, lines);
+    ProgressBegin(RunPhase::kSort, static_cast<std::uint64_t>(LineCount));
+    SortLines(Base, LineCount, order, sortPos, keyMode);
+    ProgressComplete();
+    RunResult = toBlock ? WriteBlock(sortMode) : WriteLines(sortMode, outputName);
+  }
+  if (RunResult == 0) ProgressComplete();
+  ProgressStop();
+  if (RunResult == 0 && QuietFinish == 0) {
+    platform->ShowMessageBox(OwnerWindow, kFinishText, kFinishCaption, kBoxOk);
+  }
+}
 
+// The clipboard's block: assembled whole, the text and table released, then handed
+// over.
+int WriteBlock(std::int32_t sortMode) {
   if (AllocOutputBlock() != 0) {
-    FreeReadbuf();
-    FreeLineTable();
-    RunResult = -1;
-    return;
+    EndFailed();
+    return -1;
   }
-  BuildOutput(sortMode, outputName != nullptr ? LineEnds::kCrLf : LineEnds::kLf);
+  ProgressBegin(RunPhase::kWrite, OutputSize);
+  BuildOutput(sortMode, LineEnds::kLf);
   // From here the block holds everything that will be delivered.
   FreeReadbuf();
   FreeLineTable();
-
-  RunResult = outputName != nullptr ? WriteTextFile(outputName) : WriteClipboardText();
+  const int result = WriteClipboardText();
   FreeOutputBlock();
-  if (RunResult == 0 && QuietFinish == 0) {
-    CurrentPlatform()->ShowMessageBox(OwnerWindow, kFinishText, kFinishCaption, kBoxOk);
-  }
+  return result;
+}
+
+// A file or standard output: the lines go out straight from the table.
+int WriteLines(std::int32_t sortMode, const char* outputName) {
+  RunOutput output;
+  int result = output.Open(outputName, OutputSize);
+  if (result == 0) result = WriteTable(output, sortMode);
+  FreeReadbuf();
+  FreeLineTable();
+  return result;
 }
 
 // ---- The output block ----

@@ -9,6 +9,7 @@
 #include "engine/bounded_sort.h"
 #include "engine/engine_internal.h"
 #include "engine/radix_sort.h"
+#include "platform/ascii_fold.h"
 
 namespace velkar {
 
@@ -39,27 +40,30 @@ struct RunShape {
   bool keyless = false;          // some line lacks the key
 };
 
-// One linear pass: each line with a key against the keyed line before it, until
-// the table has been seen to go both up and down.
-template <class Compare>
-RunShape FindRun(char** base, std::size_t n, ComparatorRow row, Compare& compare) {
+// One linear pass: each line's key (`keyOf` fills it in, false when the line has
+// none) against the key of the keyed line before it, until the table has been
+// seen to go both up and down. `compare` gives the routine's sign for two keys.
+template <class Key, class KeyOf, class Compare>
+RunShape FindRun(char** base, std::size_t n, KeyOf keyOf, Compare compare) {
   RunShape shape;
   bool up = true;
   bool down = true;
-  const char* previous = nullptr;
+  bool havePrevious = false;
+  Key previous{};
   for (std::size_t i = 0; i < n && (up || down); ++i) {
-    const char* line = base[i];
-    if (!HasKey(row, line)) {
+    Key key{};
+    if (!keyOf(base[i], &key)) {
       shape.keyless = true;
       continue;
     }
-    if (previous != nullptr) {
-      const int c = compare(previous, line);
+    if (havePrevious) {
+      const int c = compare(previous, key);
       if (c > 0) up = false;
       if (c < 0) down = false;
       if (c == 0) shape.equalNeighbours = true;
     }
-    previous = line;
+    previous = key;
+    havePrevious = true;
   }
   shape.run = up ? Run::kAscending : down ? Run::kDescending : Run::kNone;
   return shape;
@@ -81,47 +85,48 @@ int CompareFieldKeys(const char* a, std::size_t aLength, const char* b, std::siz
   const auto* y = reinterpret_cast<const unsigned char*>(b);
   const std::size_t common = std::min(aLength, bLength);
   for (std::size_t i = 0; i < common; ++i) {
-    unsigned char cx = x[i];
-    unsigned char cy = y[i];
-    if (folded) {
-      if (cx >= 'a' && cx <= 'z') cx = static_cast<unsigned char>(cx - 0x20);
-      if (cy >= 'a' && cy <= 'z') cy = static_cast<unsigned char>(cy - 0x20);
-    }
+    const unsigned char cx = folded ? FoldAscii(x[i]) : x[i];
+    const unsigned char cy = folded ? FoldAscii(y[i]) : y[i];
     if (cx != cy) return cx < cy ? -1 : 1;
   }
   return (aLength > bLength) - (aLength < bLength);
 }
 
-// FindRun for the text field rows: each line's field located once and compared in
-// place, where the routine would locate and copy both fields of every pair. The
-// same answer as FindRun with the routine of `order`.
-RunShape FindFieldTextRun(char** base, std::size_t n, std::int32_t order) {
-  const bool descending = (order & 1) != 0;
-  const bool folded = (order & 2) != 0;
-  RunShape shape;
-  bool up = true;
-  bool down = true;
-  const char* previous = nullptr;
-  std::size_t previousLength = 0;
-  for (std::size_t i = 0; i < n && (up || down); ++i) {
-    std::size_t length = 0;
-    const char* key = FieldKey(base[i], &length);
-    if (key == nullptr) {
-      shape.keyless = true;
-      continue;
-    }
-    if (previous != nullptr) {
-      int c = CompareFieldKeys(previous, previousLength, key, length, folded);
-      if (descending) c = -c;
-      if (c > 0) up = false;
-      if (c < 0) down = false;
-      if (c == 0) shape.equalNeighbours = true;
-    }
-    previous = key;
-    previousLength = length;
+// A text field key in place: where the field starts in its line and how long the
+// key is.
+struct FieldKeyRef {
+  const char* text;
+  std::size_t length;
+};
+
+// The pass for a table: the line itself is the key, compared by the routine; for
+// the text field rows each line's field is located once and compared in place,
+// where the routine would locate and copy both fields of every pair (the same
+// answer as the routine's).
+template <class Compare>
+RunShape FindTableRun(char** base, std::size_t n, ComparatorRow row, std::int32_t order,
+                      Compare& compare) {
+  if (row == kRowFieldText) {
+    const bool descending = (order & 1) != 0;
+    const bool folded = (order & 2) != 0;
+    return FindRun<FieldKeyRef>(
+        base, n,
+        [](const char* line, FieldKeyRef* key) {
+          key->text = FieldKey(line, &key->length);
+          return key->text != nullptr;
+        },
+        [descending, folded](const FieldKeyRef& a, const FieldKeyRef& b) {
+          const int c = CompareFieldKeys(a.text, a.length, b.text, b.length, folded);
+          return descending ? -c : c;
+        });
   }
-  shape.run = up ? Run::kAscending : down ? Run::kDescending : Run::kNone;
-  return shape;
+  return FindRun<const char*>(
+      base, n,
+      [row](const char* line, const char** key) {
+        *key = line;
+        return HasKey(row, line);
+      },
+      [&compare](const char* a, const char* b) { return compare(a, b); });
 }
 
 // Reverses the order of the keyed lines among their own places; lines without a
@@ -155,8 +160,7 @@ void ReverseStable(char** base, std::size_t n, Compare& compare) {
 // order they came in, as the stable number sort gives them.
 template <class Compare>
 bool TakeRun(char** base, std::size_t n, ComparatorRow row, std::int32_t order, Compare compare) {
-  const RunShape shape =
-      row == kRowFieldText ? FindFieldTextRun(base, n, order) : FindRun(base, n, row, compare);
+  const RunShape shape = FindTableRun(base, n, row, order, compare);
   switch (shape.run) {
     case Run::kAscending:
       return true;

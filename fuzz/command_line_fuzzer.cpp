@@ -1,7 +1,7 @@
 // Fuzzes the command line: random bytes become the words (split Windows style from
-// one string, or taken as argv words between NULs), are applied to a real main
-// window and made into the plain settings value the console runs from; aborts when
-// the words or the controls break a rule, or the window and the value differ.
+// one string, or taken as argv words between NULs), are made into the plain
+// settings value and that value is put into a real main window; aborts when the
+// words or the controls break a rule, or the window gives back another value.
 // Offscreen, no run.
 #include <QApplication>
 #include <QCheckBox>
@@ -12,30 +12,22 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/run_settings.h"
 #include "engine/engine.h"
+#include "fuzz/fuzz_check.h"
+#include "fuzz/split_command_line.h"
 #include "platform/byte_text.h"
 #include "platform/platform_fake.h"
+#include "settings/command_words.h"
+#include "settings/run_settings.h"
 #include "ui/command_line.h"
 #include "ui/main_form.h"
 #include "ui/up_down.h"
 
+const char velkar::fuzz::kFuzzerName[] = "command_line_fuzzer";
+
 namespace {
 
 using Words = std::vector<std::string>;
-
-void Fail(const char* what, const std::string& detail) {
-  std::fprintf(stderr, "command_line_fuzzer: %s %s\n", what, detail.c_str());
-  std::abort();
-}
-
-// CHECK(condition) or CHECK(condition, detail): aborts with the condition's text.
-#define CHECK(cond, ...)                                                 \
-  do {                                                                   \
-    if (!(cond)) Fail("check failed: " #cond, std::string(__VA_ARGS__)); \
-  } while (0)
-
-bool IsSeparator(unsigned char c) { return c >= 1 && c <= 32; }
 
 // What the words should leave in the controls, worked out from the option table
 // apart from the program's own walk of it.
@@ -91,7 +83,7 @@ void CheckSplit(std::string_view line, const Words& words) {
     Words runs;
     std::string run;
     for (char c : text) {
-      if (IsSeparator(static_cast<unsigned char>(c))) {
+      if (velkar::IsCommandLineSeparator(static_cast<unsigned char>(c))) {
         if (!run.empty()) runs.push_back(run);
         run.clear();
       } else {
@@ -150,17 +142,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   velkar::FakePlatform fake;
   velkar::SetCurrentPlatform(&fake);
-  velkar::SetCommandLineWords(words);
   velkar::AutoRun = 0;
   velkar::QuietFinish = 0;
   {
-    velkar::TVelkarMainForm form;
-    form.ParseCommandLine();
     const velkar::RunSettings e = FromTable(words);
-    // The table, the plain value the console runs from and the window agree.
+    // The table and the plain value the console and the window start from agree,
+    // and the window gives back the value it was given.
     const velkar::RunSettings plain = velkar::SettingsFromWords(words);
     CHECK(plain == e, "the plain settings differ from the table");
-    CHECK(form.Settings() == e, "the window's settings differ from the table");
+    velkar::TVelkarMainForm form;
+    form.ParseCommandLine(plain);
+    CHECK(form.Settings() == plain, "the window's settings differ from the value it was given");
 
     CHECK(form.Sort_R_RadioButton->isChecked() == e.descending);
     CHECK(form.Sort_F_RadioButton->isChecked() != e.descending);
@@ -188,7 +180,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CHECK(up >= 1 && up <= 1024, "UpDown1 out of its range");
     CHECK(fake.boxes.empty(), "the command line showed a box");
   }
-  velkar::SetCommandLineWords({});
   velkar::SetCurrentPlatform(nullptr);
   return 0;
 }

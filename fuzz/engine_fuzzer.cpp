@@ -15,24 +15,16 @@
 #include "engine/engine.h"
 #include "engine/engine_internal.h"
 #include "engine/parallel.h"
+#include "fuzz/fuzz_check.h"
 #include "platform/platform_fake.h"
 #include "reference_rules.h"
+
+const char velkar::fuzz::kFuzzerName[] = "engine_fuzzer";
 
 namespace {
 
 using velkar::FakePlatform;
 namespace ref = velkar::reference;
-
-void Fail(const char* what, const std::string& detail = std::string()) {
-  std::fprintf(stderr, "engine_fuzzer: %s %s\n", what, detail.c_str());
-  std::abort();
-}
-
-// CHECK(condition) or CHECK(condition, detail): aborts with the condition's text.
-#define CHECK(cond, ...)                                                 \
-  do {                                                                   \
-    if (!(cond)) Fail("check failed: " #cond, std::string(__VA_ARGS__)); \
-  } while (0)
 
 // Values the documented range never gives, for the "wild" settings.
 constexpr std::int32_t kWild[] = {8, -1, INT32_MIN, INT32_MAX, 12, -4, 0x10003, 256};

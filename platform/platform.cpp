@@ -1,18 +1,20 @@
-// The platform's default services: heap, movable blocks and POSIX files (with the
-// guard that removes a temporary file on a terminating signal), shared by every
-// backend; and the one pointer to the platform in use.
+// The platform's default services: heap, movable blocks and POSIX files (a
+// temporary file guarded against terminating signals by temp_file_guard.cpp),
+// shared by every backend; and the one pointer to the platform in use.
 #include "platform/platform.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include "platform/ascii_fold.h"
+#include "platform/platform_file.h"
+#include "platform/temp_file_guard.h"
 
 namespace velkar {
 
@@ -31,10 +33,6 @@ struct MemBlock {
   std::uint32_t magic;
   std::int32_t locks;
   alignas(std::max_align_t) unsigned char bytes[1];
-};
-
-struct PlatformFile {
-  int fd;
 };
 
 Platform::~Platform() = default;
@@ -95,10 +93,8 @@ bool Platform::ClipboardTextOutOfMemory() { return false; }
 bool Platform::StringsEqual(const char* a, const char* b, bool ignoreCase) {
   if (!ignoreCase) return std::strcmp(a, b) == 0;
   for (;; ++a, ++b) {
-    unsigned char x = static_cast<unsigned char>(*a);
-    unsigned char y = static_cast<unsigned char>(*b);
-    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 0x20);
-    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 0x20);
+    const unsigned char x = FoldAscii(static_cast<unsigned char>(*a));
+    const unsigned char y = FoldAscii(static_cast<unsigned char>(*b));
     if (x != y) return false;
     if (x == 0) return true;
   }
@@ -124,9 +120,6 @@ PlatformFile* WrapFd(int fd) {
   if (file == nullptr) ::close(fd);
   return file;
 }
-
-bool ArmTempFileGuard(std::size_t nameLength);
-void PublishTempFile(const char* name);
 
 }  // namespace
 
@@ -170,9 +163,10 @@ PlatformFile* Platform::CreateTempFileBeside(const char* target, std::string* te
   std::string pattern = dir + "." + base + ".velkar-XXXXXX";
   // The signal guard goes in before the file exists, so that no terminating signal
   // can leave it behind, however early it comes.
-  if (!ArmTempFileGuard(pattern.size())) return nullptr;
+  const int slot = ArmTempFileGuard(pattern.size());
+  if (slot < 0) return nullptr;
   int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  PublishTempFile(fd >= 0 ? pattern.c_str() : nullptr);
+  PublishTempFile(slot, fd >= 0 ? pattern.c_str() : nullptr);
   if (fd < 0) return nullptr;
   *tempName = pattern;
   return WrapFd(fd);
@@ -266,120 +260,16 @@ int Platform::SetFileMode(const char* name, unsigned mode) {
   return ::chmod(name, static_cast<mode_t>(mode)) == 0 ? 0 : -1;
 }
 
-// ---- The temporary-file guard ----
-
-namespace {
-
-constexpr int kGuardedSignals[] = {SIGTERM, SIGINT, SIGHUP};
-constexpr int kGuardedCount = static_cast<int>(sizeof kGuardedSignals / sizeof kGuardedSignals[0]);
-
-// The name the handler removes; prepared before the handlers go in, so that the
-// handler only reads it. The storage is kept between guards: a handler running late
-// on another thread never reads freed memory.
-std::string& GuardedNameStorage() {
-  static std::string* storage = new std::string;
-  return *storage;
-}
-std::atomic<const char*> guardedName{nullptr};
-struct sigaction previousActions[kGuardedCount];
-bool installed[kGuardedCount] = {};
-
-// Set while the temporary file is being made: a signal then only leaves its number,
-// and the maker ends the program once the file's name is known.
-std::atomic<bool> creating{false};
-std::atomic<int> pendingSignal{0};
-
-void EndBySignal(int signalNumber) {
-  struct sigaction byDefault {};
-  byDefault.sa_handler = SIG_DFL;
-  sigemptyset(&byDefault.sa_mask);
-  ::sigaction(signalNumber, &byDefault, nullptr);
-  ::raise(signalNumber);
-}
-
-extern "C" void RemoveGuardedFile(int signalNumber) {
-  if (creating.load()) {
-    pendingSignal.store(signalNumber);
-    return;
-  }
-  const char* name = guardedName.load();
-  if (name != nullptr) ::unlink(name);
-  // Then the signal's own end: its default action, taken once this handler returns
-  // and the signal is unblocked again.
-  EndBySignal(signalNumber);
-}
-
-void EndGuard() {
-  for (int i = 0; i < kGuardedCount; ++i) {
-    if (installed[i]) ::sigaction(kGuardedSignals[i], &previousActions[i], nullptr);
-    installed[i] = false;
-  }
-  guardedName.store(nullptr);
-  creating.store(false);
-}
-
-void InstallHandlers() {
-  struct sigaction action {};
-  action.sa_handler = RemoveGuardedFile;
-  sigemptyset(&action.sa_mask);
-  for (int signalNumber : kGuardedSignals) sigaddset(&action.sa_mask, signalNumber);
-  for (int i = 0; i < kGuardedCount; ++i) {
-    if (installed[i]) continue;
-    // Only a signal that would end the program is taken over: one the user ignores
-    // (nohup, a background job) stays ignored, and a handler of the caller's stays.
-    struct sigaction existing {};
-    if (::sigaction(kGuardedSignals[i], nullptr, &existing) != 0) continue;
-    if ((existing.sa_flags & SA_SIGINFO) != 0 || existing.sa_handler != SIG_DFL) continue;
-    if (::sigaction(kGuardedSignals[i], &action, &previousActions[i]) == 0) installed[i] = true;
-  }
-}
-
-// Puts the signal guard in for a temporary file about to be made, its name of
-// `nameLength` bytes not yet known; false when its name could not be stored.
-bool ArmTempFileGuard(std::size_t nameLength) {
-  EndGuard();
-  try {
-    GuardedNameStorage().reserve(nameLength + 1);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  pendingSignal.store(0);
-  creating.store(true);
-  InstallHandlers();
-  return true;
-}
-
-// The temporary file's name once made (nullptr: none was made); a signal that came
-// while it was being made ends the program now, the file removed first.
-void PublishTempFile(const char* name) {
-  if (name != nullptr) {
-    GuardedNameStorage().assign(name);  // reserved: no allocation here
-    guardedName.store(GuardedNameStorage().c_str());
-  }
-  creating.store(false);
-  if (int signalNumber = pendingSignal.exchange(0); signalNumber != 0) {
-    if (name != nullptr) ::unlink(name);
-    EndBySignal(signalNumber);
-  }
-  if (name == nullptr) EndGuard();
-}
-
-}  // namespace
-
+// A name already guarded (the file CreateTempFileBeside made) stays as it is.
 void Platform::GuardTempFile(const char* name) {
-  // The file made by CreateTempFileBeside is guarded from its making on.
-  const char* guarded = guardedName.load();
-  if (name != nullptr && guarded != nullptr && std::strcmp(name, guarded) == 0) return;
-  EndGuard();
-  if (name == nullptr) return;
-  try {
-    GuardedNameStorage() = name;
-  } catch (const std::bad_alloc&) {
+  if (name == nullptr) {
+    EndTempFileGuards();
     return;
   }
-  guardedName.store(GuardedNameStorage().c_str());
-  InstallHandlers();
+  GuardTempFileName(name);
 }
+
+void Platform::ReportProgress(const RunProgress&) {}
 
 bool Platform::CanWriteFile(const char* name) { return ::access(name, W_OK) == 0; }
 

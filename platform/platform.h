@@ -58,6 +58,20 @@ enum : unsigned {
   kHelpPartialKey = 0x0105,
 };
 
+// The steps of a run that report how far they are, in the order they come. A run
+// in memory reads, sorts and writes; a run beyond memory reads and sorts pieces
+// (kRead, kSort for each), merges them (kMerge) and writes as it merges.
+enum class RunPhase { kRead, kSort, kMerge, kWrite };
+
+// How far a run is: `done` of `total` units of the phase (bytes for kRead, kMerge
+// and kWrite, lines for kSort); `total` is 0 while it is not known (a pipe being
+// read). `done` never goes back within a phase.
+struct RunProgress {
+  RunPhase phase = RunPhase::kRead;
+  std::uint64_t done = 0;
+  std::uint64_t total = 0;
+};
+
 // The services. Memory blocks, heap and files have working defaults over the C
 // library and POSIX (platform.cpp); a backend overrides what it provides itself and
 // the fake overrides everything it can make fail.
@@ -136,13 +150,44 @@ class Platform {
   virtual bool CanWriteFile(const char* name);
   // While `name` is a temporary file of ours: SIGTERM, SIGINT and SIGHUP, where they
   // would end the program, remove it first and then end the program as the signal
-  // does. nullptr ends the watch and puts the previous handlers back. The default
-  // CreateTempFileBeside guards its file from the moment it is made, so that no
-  // signal finds it unguarded; guarding that name again changes nothing.
+  // does (platform/temp_file_guard.h, which can guard several names at once).
+  // nullptr ends the watch of every name and puts the previous handlers back. The
+  // default CreateTempFileBeside guards its file from the moment it is made, so
+  // that no signal finds it unguarded; guarding that name again changes nothing.
   virtual void GuardTempFile(const char* name);
   // The name a symbolic link leads to, followed to its end; the name itself when
   // it is no link.
   virtual std::string ResolveLinks(const char* name);
+
+  // ---- Runs too large for memory ----
+
+  // The bytes of memory a run may use: the lowest of the address-space and data
+  // limits (less what is in use and a margin), the control group's memory limit
+  // (less its use), the memory the system has available, and the cap the user set
+  // in VELKAR_MEMORY. Asked once at the start of each run.
+  virtual std::uint64_t MemoryBudget();
+  // A new, empty file for a run's temporary data, in the temporary folder ($TMPDIR
+  // when set, else /var/tmp): made afresh with mode 0600 and without a name where
+  // the file system allows, else removed from its folder at once, so nothing is
+  // left behind however the program ends. *folder gets the folder's name (also
+  // when the file cannot be made). nullptr on failure.
+  virtual PlatformFile* CreateTempStore(std::string* folder);
+  // Reads up to `size` bytes from `offset` of an open file; returns the number
+  // read, less than `size` only at the file's end or on a failure.
+  virtual std::uint64_t ReadFileAt(PlatformFile* file, void* buffer, std::uint64_t size,
+                                   std::uint64_t offset);
+  // Whether the clipboard's text is read and written in parts (ReadClipboardPart,
+  // WriteClipboardPart), as standard input and output are, rather than in blocks.
+  virtual bool ClipboardInParts();
+  // With the clipboard open: the next part of its text, up to `size` bytes. The
+  // number of bytes read; 0 at the end of the text (its first NUL, or the end of
+  // the input); -1 when there is no text at all or it cannot be read.
+  virtual std::int64_t ReadClipboardPart(void* buffer, std::uint64_t size);
+  // With the clipboard open and emptied: appends to its new text. false when the
+  // bytes cannot be delivered.
+  virtual bool WriteClipboardPart(const void* data, std::uint64_t size);
+  // Ends the text written in parts; false when its delivery failed at the end.
+  virtual bool FinishClipboardParts();
 
   // File dialog; true and the chosen name when the user confirms.
   virtual bool ShowFileDialog(WindowHandle owner, const FileDialogRequest& request,
@@ -154,6 +199,13 @@ class Platform {
 
   // The application-wide wait cursor: on sets it, off restores the default cursor.
   virtual void SetWaitCursor(bool on) = 0;
+
+  // How far the current run is. Called on the run's thread only, at most about 20
+  // times a second and at least about 5 times a second while the run works
+  // (also when nothing moved), so a backend may use it to keep its window painted.
+  // Not called after a message box of the run has been shown. The default shows
+  // nothing.
+  virtual void ReportProgress(const RunProgress& progress);
 
  protected:
   // Block bookkeeping for backends that free clipboard-owned blocks themselves.

@@ -113,6 +113,44 @@ MemHandle ConsolePlatform::ReadInput() {
   return block;
 }
 
+bool ConsolePlatform::ClipboardInParts() { return true; }
+
+std::int64_t ConsolePlatform::ReadClipboardPart(void* buffer, std::uint64_t size) {
+  if (!open_) return -1;
+  if (partsEnded_ || inputRead_) return anyPart_ ? 0 : -1;
+  // The text ends at the input's end or its first NUL; nothing after a NUL is
+  // read. A non-blocking input is waited for, never taken as ended.
+  auto* out = static_cast<char*>(buffer);
+  const std::size_t want =
+      size < (std::uint64_t{1} << 30) ? static_cast<std::size_t>(size) : std::size_t{1} << 30;
+  for (;;) {
+    const ssize_t got = ::read(inputFd_, out, want);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && WaitForInput()) continue;
+    if (got < 0) return -1;
+    if (got == 0) {
+      partsEnded_ = true;
+      return anyPart_ ? 0 : -1;
+    }
+    anyPart_ = true;
+    const void* nul = std::memchr(out, 0, static_cast<std::size_t>(got));
+    if (nul != nullptr) {
+      partsEnded_ = true;
+      return static_cast<const char*>(nul) - out;
+    }
+    return got;
+  }
+}
+
+bool ConsolePlatform::WriteClipboardPart(const void* data, std::uint64_t size) {
+  return open_ && WriteAll(outputFd_, data, size);
+}
+
+bool ConsolePlatform::FinishClipboardParts() {
+  inputRead_ = true;
+  return open_ && CloseCheckPasses(outputFd_);
+}
+
 bool ConsolePlatform::EmptyClipboard() {
   if (!open_) return false;
   // Standard output cannot be taken back; emptying only forgets the input text.

@@ -31,6 +31,14 @@ class ConsolePlatform : public Platform {
   // reader gone, a full disk).
   bool SetClipboardText(MemHandle block) override;
   void CloseClipboard() override;
+  // The run reads standard input and writes standard output in parts, so that a
+  // text larger than memory streams through. Standard input is read once, up to its
+  // end or its first NUL.
+  bool ClipboardInParts() override;
+  std::int64_t ReadClipboardPart(void* buffer, std::uint64_t size) override;
+  bool WriteClipboardPart(const void* data, std::uint64_t size) override;
+  // The close check of standard output.
+  bool FinishClipboardParts() override;
 
   bool ShowFileDialog(WindowHandle owner, const FileDialogRequest& request,
                       std::string* chosen) override;
@@ -50,6 +58,8 @@ class ConsolePlatform : public Platform {
   int errorFd_;
   bool open_ = false;
   bool inputRead_ = false;       // standard input is read at most once
+  bool partsEnded_ = false;      // the input's text has ended (its end or a NUL)
+  bool anyPart_ = false;         // a byte of the input has been read in parts
   bool outOfMemory_ = false;     // the input did not fit in memory
   MemHandle content_ = nullptr;  // the clipboard's text block, owned here
 };

@@ -2,6 +2,7 @@
 // default blocks and files, with a log of every call and injectable failures.
 #include "platform/platform_fake.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace velkar {
@@ -89,6 +90,7 @@ bool FakePlatform::OpenClipboard(WindowHandle) {
   log.emplace_back("OpenClipboard");
   if (!clipboardExists || clipboardOpen || Fails(Step::ClipOpen)) return false;
   clipboardOpen = true;
+  partRead_ = 0;
   return true;
 }
 
@@ -170,6 +172,11 @@ PlatformFile* FakePlatform::CreateTempFileBeside(const char* target, std::string
 }
 
 std::uint64_t FakePlatform::WriteFile(PlatformFile* file, const void* data, std::uint64_t size) {
+  if (std::find(stores_.begin(), stores_.end(), file) != stores_.end()) {
+    log.emplace_back("WriteStore");
+    if (Fails(Step::StoreWrite)) return Platform::WriteFile(file, data, size / 2);
+    return Platform::WriteFile(file, data, size);
+  }
   log.emplace_back("WriteFile");
   if (onWrite) onWrite();
   if (Fails(Step::Write)) return Platform::WriteFile(file, data, size / 2);
@@ -201,6 +208,11 @@ int FakePlatform::FlushFile(PlatformFile* file) {
 }
 
 int FakePlatform::CloseFile(PlatformFile* file) {
+  if (auto store = std::find(stores_.begin(), stores_.end(), file); store != stores_.end()) {
+    stores_.erase(store);
+    log.emplace_back("CloseStore");
+    return Platform::CloseFile(file);
+  }
   log.emplace_back("CloseFile");
   int rc = Platform::CloseFile(file);
   if (Fails(Step::Close)) return -1;
@@ -261,6 +273,63 @@ void FakePlatform::SetWaitCursor(bool on) {
   log.emplace_back(on ? "WaitCursorOn" : "WaitCursorOff");
   waitCursor = on;
   waitCursorLog.push_back(on);
+}
+
+std::uint64_t FakePlatform::MemoryBudget() {
+  log.emplace_back("MemoryBudget");
+  return memoryBudget;
+}
+
+PlatformFile* FakePlatform::CreateTempStore(std::string* folder) {
+  log.emplace_back("CreateTempStore");
+  if (Fails(Step::StoreCreate)) {
+    *folder = "/fake/tmp";
+    return nullptr;
+  }
+  PlatformFile* file = Platform::CreateTempStore(folder);
+  if (file != nullptr) stores_.push_back(file);
+  return file;
+}
+
+std::uint64_t FakePlatform::ReadFileAt(PlatformFile* file, void* buffer, std::uint64_t size,
+                                       std::uint64_t offset) {
+  log.emplace_back("ReadStore");
+  if (Fails(Step::StoreRead)) return Platform::ReadFileAt(file, buffer, size / 2, offset);
+  return Platform::ReadFileAt(file, buffer, size, offset);
+}
+
+bool FakePlatform::ClipboardInParts() { return clipboardInParts; }
+
+std::int64_t FakePlatform::ReadClipboardPart(void* buffer, std::uint64_t size) {
+  log.emplace_back("ReadClipboardPart");
+  if (!clipboardOpen || Fails(Step::ClipPart) || !clipboardText) return -1;
+  const std::string& text = *clipboardText;
+  // The text ends at its first NUL.
+  const std::size_t length = std::min(text.size(), std::strlen(text.c_str()));
+  const std::size_t n = std::min<std::size_t>(size, length - std::min(partRead_, length));
+  std::memcpy(buffer, text.data() + partRead_, n);
+  partRead_ += n;
+  return static_cast<std::int64_t>(n);
+}
+
+bool FakePlatform::WriteClipboardPart(const void* data, std::uint64_t size) {
+  log.emplace_back("WriteClipboardPart");
+  if (!clipboardOpen || Fails(Step::ClipPart)) {
+    partsFailed_ = true;
+    return false;
+  }
+  partText_.append(static_cast<const char*>(data), size);
+  return true;
+}
+
+bool FakePlatform::FinishClipboardParts() {
+  log.emplace_back("FinishClipboardParts");
+  const bool delivered = clipboardOpen && !partsFailed_;
+  if (delivered) clipboardText = partText_;
+  partText_.clear();
+  partsFailed_ = false;
+  partRead_ = 0;
+  return delivered;
 }
 
 }  // namespace velkar

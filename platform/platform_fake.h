@@ -40,6 +40,12 @@ class FakePlatform : public Platform {
     Reserve,   // no space for the new length (the file is left as it was)
     SetLength,
     SetOwner,  // not permitted
+    // The temporary store of a sort beyond memory: making it, writing to it (short,
+    // as Write) and reading it back (short, as Read).
+    StoreCreate,
+    StoreWrite,
+    StoreRead,
+    ClipPart,  // a part of the clipboard's text, read or written
     kCount
   };
 
@@ -78,6 +84,13 @@ class FakePlatform : public Platform {
   // Blocks the engine (or a test) allocated and has not released.
   std::int64_t EngineBlocks() const { return LiveBlocks() - ClipboardBlocks(); }
   std::int64_t LiveHeap() const { return liveHeap_; }
+
+  // The memory budget the engine is given; tiny values force a sort beyond memory.
+  std::uint64_t memoryBudget = std::uint64_t{1} << 40;
+  // The clipboard takes its text in parts, as standard input and output do.
+  bool clipboardInParts = false;
+  // Stores made and not yet closed.
+  int OpenStores() const { return static_cast<int>(stores_.size()); }
 
   // Dialogs: each showing takes the next scripted answer (nullopt: cancelled;
   // no answer left: cancelled) and logs the request.
@@ -130,6 +143,14 @@ class FakePlatform : public Platform {
   void ShowHelp(WindowHandle owner, const char* helpFile, unsigned command,
                 const char* data) override;
   void SetWaitCursor(bool on) override;
+  std::uint64_t MemoryBudget() override;
+  PlatformFile* CreateTempStore(std::string* folder) override;
+  std::uint64_t ReadFileAt(PlatformFile* file, void* buffer, std::uint64_t size,
+                           std::uint64_t offset) override;
+  bool ClipboardInParts() override;
+  std::int64_t ReadClipboardPart(void* buffer, std::uint64_t size) override;
+  bool WriteClipboardPart(const void* data, std::uint64_t size) override;
+  bool FinishClipboardParts() override;
 
  private:
   // Counts a call of `step` and tells whether it is to fail.
@@ -143,6 +164,10 @@ class FakePlatform : public Platform {
   MemHandle handedOut_ = nullptr;       // the text block GetClipboardText gave
   MemHandle accepted_ = nullptr;        // the block SetClipboardText took
   std::int64_t liveHeap_ = 0;
+  std::vector<PlatformFile*> stores_;
+  std::size_t partRead_ = 0;  // bytes of the clipboard text read in parts
+  std::string partText_;      // the new text written in parts
+  bool partsFailed_ = false;
 };
 
 // Installs a fresh fake as the current platform for the lifetime of the object.

@@ -9,7 +9,7 @@ if ! command -v clang-format >/dev/null 2>&1; then
   echo "check_format: clang-format is missing (scripts/setup.sh --test installs it)" >&2
   exit 1
 fi
-files=$(find cli ui platform tests fuzz bench engine -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
+files=$(find cli settings ui platform tests fuzz bench engine -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 # One call over all files, so that every drift is listed before the failure.
 # shellcheck disable=SC2086 # the names hold no blanks
 if ! clang-format --dry-run -Werror $files; then

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QString>
 
+#include "settings/version.h"
+
 class QFrame;
 class QKeyEvent;
 class QLabel;
@@ -13,7 +15,7 @@ class QPushButton;
 namespace velkar {
 
 // The program's version: hundreds the major part, the rest the minor part.
-inline constexpr int VersionNumber = 130;
+inline constexpr int VersionNumber = kVersionMajor * 100 + kVersionMinor;
 
 // "Version" followed by major "." minor, no leading zeros: 130 -> "Version1.30".
 QString VersionText(int versionNumber);

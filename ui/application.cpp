@@ -8,7 +8,6 @@
 #include "platform/platform.h"
 #include "platform/window_handle.h"
 #include "ui/about_box.h"
-#include "ui/command_line.h"
 #include "ui/main_form.h"
 #include "ui/ui_texts.h"
 
@@ -48,7 +47,7 @@ void TVelkarMainForm::HelpSearch(QObject*) {
   CurrentPlatform()->ShowHelp(HandleOf(this), ApplicationHelpFile().c_str(), kHelpPartialKey, "");
 }
 
-int RunApplication() {
+int RunApplication(const RunSettings& commandLine) {
   QCoreApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
   QIcon icon;
   icon.addFile(QString::fromLatin1(texts::kSmallIconPath));
@@ -61,7 +60,7 @@ int RunApplication() {
   auto* form = new TVelkarMainForm;
   VelkarMainForm = form;
   form->installEventFilter(new QuitOnClose(form));
-  form->FormCreate(form);
+  form->FormCreate(form, commandLine);
   form->show();
 
   AboutBox = new TAboutBox;

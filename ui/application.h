@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "settings/run_settings.h"
 #include "ui/ui_texts.h"
 
 namespace velkar {
@@ -20,8 +21,9 @@ const std::string& ApplicationHelpFile();
 // The main window of the running program; nullptr outside RunApplication.
 extern TVelkarMainForm* VelkarMainForm;
 
-// The start-up once the QApplication exists, the loop and the end (the About box
-// and the main window deleted). Returns the exit status, always 0.
-int RunApplication();
+// The start-up once the QApplication exists, with the settings the command line
+// made, the loop and the end (the About box and the main window deleted).
+// Returns the exit status, always 0.
+int RunApplication(const RunSettings& commandLine);
 
 }  // namespace velkar

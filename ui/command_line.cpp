@@ -1,5 +1,5 @@
-// The command line on the window: the option table's walk applied to the main
-// window's controls, the hint handler, and FormCreate with the automatic run.
+// The command line on the window: the settings value the words made applied to the
+// main window's controls, the hint handler, and FormCreate with the automatic run.
 #include "ui/command_line.h"
 
 #include <QCheckBox>
@@ -8,72 +8,39 @@
 #include <QRadioButton>
 #include <QStatusTipEvent>
 #include <QTimer>
+#include <optional>
+#include <string>
 
-#include "cli/run_settings.h"
 #include "engine/engine.h"
 #include "platform/byte_text.h"
+#include "settings/run_settings.h"
 #include "ui/main_form.h"
 
 namespace velkar {
 
 unsigned char AutoRun = 0;
-bool QuitRequested = false;
 
 namespace {
 
-void TakeInputName(TVelkarMainForm* form, const std::string& name) {
-  form->ClipBoardCheckBox1->setChecked(false);
-  form->FileOpenCheckBox->setChecked(true);
-  form->FileOpenEdit->setVisible(true);
-  form->FileOpenEdit->setText(BytesToText(name));
+// One side in file mode with this name, its edit and panel shown; or in clipboard
+// mode, the name controls hidden by the pair's handlers.
+void ApplyFileSide(QCheckBox* clipboard, QCheckBox* file, TEdit* edit,
+                   const std::optional<std::string>& name) {
+  if (!name) {
+    clipboard->setChecked(true);
+    return;
+  }
+  clipboard->setChecked(false);
+  file->setChecked(true);
+  edit->setVisible(true);
+  edit->setText(BytesToText(*name));
 }
 
-void TakeOutputName(TVelkarMainForm* form, const std::string& name) {
-  form->ClipBoardCheckBox2->setChecked(false);
-  form->FileSaveCheckBox->setChecked(true);
-  form->FileSaveEdit->setVisible(true);
-  form->FileSaveEdit->setText(BytesToText(name));
+// One of a coupled pair checked; the pair's handler clears the other.
+void ApplyChoice(QCheckBox* chosen, QCheckBox* other) {
+  chosen->setChecked(true);
+  other->setChecked(false);
 }
-
-// A position option: the digit run into SortPosEdit (set by the program, so neither
-// the byte limit nor the validation acts), UpDown1 from it, then "n", then "f".
-void TakePosition(TVelkarMainForm* form, const std::string& digits, bool number, bool field) {
-  form->SortPosEdit->setText(QString::fromLatin1(digits));
-  form->UpDown1->SetPosition(ParseDecimal(form->SortPosEdit->text(), 1));
-  if (number) {
-    form->NumCompCheckBox->setChecked(true);
-    form->StringCompCheckBox->setChecked(false);
-  }
-  if (field) {
-    form->FieldCheckBox->setChecked(true);
-    form->ColumCheckBox->setChecked(false);
-  }
-}
-
-// The options applied to the controls through their ordinary changes of state, so
-// that the reactions of the check-box pairs run as after a user's click.
-class ControlsSink : public OptionSink {
- public:
-  explicit ControlsSink(TVelkarMainForm* form) : form_(form) {}
-  void AutoRunOption(bool quiet) override {
-    AutoRun = 1;
-    if (quiet) QuietFinish = 1;
-  }
-  void DescendingOption() override {
-    form_->Sort_F_RadioButton->setChecked(false);
-    form_->Sort_R_RadioButton->setChecked(true);
-  }
-  void IgnoreCaseOption() override { form_->NotCaseSensitiveCheckBox->setChecked(true); }
-  void UniqueOption() override { form_->UniqCheckBox->setChecked(true); }
-  void InputName(const std::string& name) override { TakeInputName(form_, name); }
-  void OutputName(const std::string& name) override { TakeOutputName(form_, name); }
-  void PositionOption(const std::string& digits, bool number, bool field) override {
-    TakePosition(form_, digits, number, field);
-  }
-
- private:
-  TVelkarMainForm* form_;
-};
 
 // The application's hint: Qt's status tips stand for it. The watcher calls the
 // hint handler only when the text changes; no control carries one, so outside a
@@ -105,24 +72,48 @@ QString ApplicationHint() { return HintWatcher::CurrentHint; }
 
 void TVelkarMainForm::ShowHint(QObject*) { StatusLine->SetSimpleText(HintWatcher::CurrentHint); }
 
-void TVelkarMainForm::ParseCommandLine() {
-  ControlsSink sink(this);
-  WalkCommandLine(CommandLineWords(), &sink);
+// The controls are changed through their ordinary changes of state, so that the
+// reactions of the check-box pairs run as after a user's click; a control already
+// holding its setting is left alone.
+void TVelkarMainForm::ParseCommandLine(const RunSettings& settings) {
+  (settings.descending ? Sort_R_RadioButton : Sort_F_RadioButton)->setChecked(true);
+  NotCaseSensitiveCheckBox->setChecked(settings.ignoreCase);
+  UniqCheckBox->setChecked(settings.unique);
+  ApplyFileSide(ClipBoardCheckBox1, FileOpenCheckBox, FileOpenEdit, settings.inputName);
+  ApplyFileSide(ClipBoardCheckBox2, FileSaveCheckBox, FileSaveEdit, settings.outputName);
+  // The position text set by the program, so neither the byte limit nor the
+  // validation acts; UpDown1 follows it within its range.
+  const QString position = BytesToText(settings.positionText);
+  if (SortPosEdit->text() != position) {
+    SortPosEdit->setText(position);
+    UpDown1->SetPosition(ParseDecimal(position, 1));
+  }
+  if (settings.numberKey) {
+    ApplyChoice(NumCompCheckBox, StringCompCheckBox);
+  } else {
+    ApplyChoice(StringCompCheckBox, NumCompCheckBox);
+  }
+  if (settings.fieldKey) {
+    ApplyChoice(FieldCheckBox, ColumCheckBox);
+  } else {
+    ApplyChoice(ColumCheckBox, FieldCheckBox);
+  }
+  AutoRun = settings.autoRun ? 1 : 0;
+  QuietFinish = settings.quietFinish ? 1 : 0;
 }
 
-void TVelkarMainForm::FormCreate(QObject*) {
+void TVelkarMainForm::FormCreate(QObject*, const RunSettings& commandLine) {
   qApp->installEventFilter(new HintWatcher(this));
   AutoRun = 0;
   QuietFinish = 0;
-  QuitRequested = false;
-  if (CommandLineWords().size() > 1) {
+  // Words that change nothing leave the window as it is built.
+  if (commandLine != RunSettings{}) {
     setWindowState(Qt::WindowMinimized);
-    ParseCommandLine();
+    ParseCommandLine(commandLine);
     if (AutoRun != 0) {
       ExecuteSort();
       if (RunResult == 0) {
         // Queued, so that the loop ends as soon as it runs, after the window is shown.
-        QuitRequested = true;
         QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
       }
     }

@@ -10,10 +10,10 @@
 #include <QValidator>
 #include <limits>
 
-#include "cli/command_words.h"
 #include "platform/byte_text.h"
 #include "platform/platform.h"
 #include "platform/window_handle.h"
+#include "settings/command_words.h"
 
 namespace velkar {
 

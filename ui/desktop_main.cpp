@@ -17,9 +17,10 @@
 #include <string>
 
 #include "platform/platform_qt.h"
+#include "settings/command_words.h"
+#include "settings/run_settings.h"
 #include "ui/application.h"
 #include "ui/clipboard_keeper.h"
-#include "ui/command_line.h"
 #include "ui/help_viewer.h"
 
 namespace {
@@ -72,7 +73,7 @@ class QtRuntimeFolder {
   std::string folder_;
 };
 
-int RunWindow(char* argv[]) {
+int RunWindow(char* argv[], const velkar::RunSettings& commandLine) {
   // Qt gets the program's name alone: every other word is ours.
   static int qtArgc = 1;
   QApplication app(qtArgc, argv);
@@ -81,7 +82,7 @@ int RunWindow(char* argv[]) {
   platform.helpViewer = [](velkar::WindowHandle, const char* helpFile, unsigned command,
                            const char* data) { velkar::ShowHelpViewer(helpFile, command, data); };
   velkar::SetCurrentPlatform(&platform);
-  velkar::RunApplication();
+  velkar::RunApplication(commandLine);
   // Help windows left open go with the program.
   delete velkar::CurrentHelpViewer();
   delete velkar::HelpMissingBox();
@@ -97,6 +98,6 @@ extern "C" __attribute__((visibility("default"))) int VelkarDesktopMain(int argc
   qtDefaultHandler = qInstallMessageHandler(FilterQtMessages);
   const QtRuntimeFolder runtimeFolder;
   if (velkar::IsClipboardServerRole()) return velkar::RunClipboardServer(1, argv);
-  velkar::SetCommandLineWords(velkar::WordsFromArgv(argc, argv));
-  return RunWindow(argv);
+  // The settings are made once, from the words before Qt sees argv.
+  return RunWindow(argv, velkar::SettingsFromWords(velkar::WordsFromArgv(argc, argv)));
 }

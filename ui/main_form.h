@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/run_settings.h"
+#include "settings/run_settings.h"
 #include "ui/controls.h"
 #include "ui/up_down.h"
 
@@ -128,8 +128,11 @@ class TVelkarMainForm : public QMainWindow {
   void FormKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
 
   // --- Start-up and hint (command_line.cpp) ---
-  void FormCreate(QObject* Sender);
-  void ParseCommandLine();
+  // The start-up work with the settings the command line's words made.
+  void FormCreate(QObject* Sender, const RunSettings& commandLine);
+  // Puts these settings into the controls (and the AutoRun and QuietFinish flags):
+  // the write twin of Settings().
+  void ParseCommandLine(const RunSettings& settings);
   void ShowHint(QObject* Sender);
 
   // --- Help (application.cpp) and About (about_box.cpp) ---

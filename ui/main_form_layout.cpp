@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <map>
+#include <type_traits>
 
 #include "ui/main_form.h"
 #include "ui/ui_texts.h"
@@ -45,8 +46,21 @@ enum : unsigned { kChecked = 1, kHidden = 2 };
 
 constexpr int kNoTab = -1;
 
+// Stores a control just made in the member it binds to, as the member's type.
+template <auto kMember>
+void BindMember(TVelkarMainForm* form, QWidget* widget) {
+  using Pointer = std::remove_reference_t<decltype(form->*kMember)>;
+  form->*kMember = qobject_cast<Pointer>(widget);
+  Q_ASSERT(form->*kMember != nullptr);
+}
+
+// A control's name and the member of TVelkarMainForm it binds to, both from the
+// member's name (the object name equals the member name).
+#define VELKAR_CONTROL(member) #member, &BindMember < &TVelkarMainForm::member>
+
 struct ControlSpec {
   const char* name;
+  void (*bind)(TVelkarMainForm* form, QWidget* widget);
   Kind kind;
   const char* parent;  // nullptr: the window
   int left, top, width, height;
@@ -58,36 +72,37 @@ struct ControlSpec {
 
 // clang-format off
 const ControlSpec kControls[] = {
-  // name                       kind               parent              L    T    W    H  tab     stop   state     caption
-  {"StatusLine",                Kind::StatusBar,   nullptr,            0, 291, 426,  23, kNoTab, false, 0,        texts::kDescription},
-  {"SortMenu",                  Kind::Frame,       nullptr,           16,   8, 169,  89, 1,      false, 0,        texts::kSortOrder},
-  {"Sort_F_RadioButton",        Kind::Radio,       nullptr,           32,  32, 113,  17, 2,      true,  kChecked, texts::kAscending},
-  {"Sort_R_RadioButton",        Kind::Radio,       nullptr,           32,  64, 121,  17, 3,      true,  0,        texts::kDescending},
-  {"PageControl1",              Kind::PageControl, nullptr,          208,   8, 201,  89, 4,      true,  0,        ""},
-  {"TabSheet1",                 Kind::Page,        "PageControl1",     0,   0,   0,   0, 0,      false, 0,        texts::kOptionsPage},
-  {"NotCaseSensitiveCheckBox",  Kind::CheckBox,    "TabSheet1",        8,   8, 145,  17, 0,      true,  0,        texts::kIgnoreCase},
-  {"UniqCheckBox",              Kind::CheckBox,    "TabSheet1",        8,  32,  97,  17, 1,      true,  0,        texts::kUnique},
-  {"TabSheet2",                 Kind::Page,        "PageControl1",     0,   0,   0,   0, 1,      false, 0,        texts::kKeyPage},
-  {"SortPosEdit",               Kind::Edit,        "TabSheet2",       16,   8,  41,  20, 0,      true,  0,        texts::kFirstPosition},
-  {"UpDown1",                   Kind::UpDown,      "TabSheet2",       57,   8,  15,  20, 1,      false, 0,        ""},
-  {"UpDown2",                   Kind::UpDown,      "TabSheet2",       72,   8,  16,  20, 2,      false, 0,        ""},
-  {"ColumCheckBox",             Kind::CheckBox,    "TabSheet2",       16,  40,  81,  17, 3,      true,  kChecked, texts::kByColumn},
-  {"FieldCheckBox",             Kind::CheckBox,    "TabSheet2",      104,  40,  73,  17, 4,      true,  0,        texts::kByField},
-  {"StringCompCheckBox",        Kind::CheckBox,    "TabSheet2",       96,   0,  97,  17, 5,      true,  kChecked, texts::kAsText},
-  {"NumCompCheckBox",           Kind::CheckBox,    "TabSheet2",       96,  16,  97,  17, 6,      true,  0,        texts::kAsNumber},
-  {"InputGroupBox",             Kind::GroupBox,    nullptr,           16, 104, 393,  73, 5,      true,  0,        texts::kInputGroup},
-  {"ClipBoardCheckBox1",        Kind::CheckBox,    "InputGroupBox",   16,  16,  97,  17, 0,      true,  kChecked, texts::kClipboard},
-  {"FileOpenCheckBox",          Kind::CheckBox,    "InputGroupBox",  128,  16,  57,  17, 1,      true,  0,        texts::kFile},
-  {"FileOpenPanel",             Kind::Panel,       "InputGroupBox",  344,  40,  41,  17, 2,      true,  kHidden,  texts::kBrowse},
-  {"FileOpenEdit",              Kind::Edit,        "InputGroupBox",   16,  40, 321,  20, 3,      true,  kHidden,  ""},
-  {"OutputGroupBox",            Kind::GroupBox,    nullptr,           16, 184, 393,  73, 6,      true,  0,        texts::kOutputGroup},
-  {"ClipBoardCheckBox2",        Kind::CheckBox,    "OutputGroupBox",  16,  16,  97,  17, 0,      true,  kChecked, texts::kClipboard},
-  {"FileSaveCheckBox",          Kind::CheckBox,    "OutputGroupBox", 128,  16,  57,  17, 1,      true,  0,        texts::kFile},
-  {"FileSavePanel",             Kind::Panel,       "OutputGroupBox", 344,  40,  41,  17, 2,      true,  kHidden,  texts::kBrowse},
-  {"FileSaveEdit",              Kind::Edit,        "OutputGroupBox",  16,  40, 321,  20, 3,      true,  kHidden,  ""},
-  {"OKButton",                  Kind::Button,      nullptr,          112, 264,  75,  25, 7,      true,  0,        texts::kExecute},
-  {"CancelButton",              Kind::Button,      nullptr,          232, 264,  75,  25, 8,      true,  0,        texts::kClose},
+  // name (and member)                        kind               parent              L    T    W    H  tab     stop   state     caption
+  {VELKAR_CONTROL(StatusLine),                Kind::StatusBar,   nullptr,            0, 291, 426,  23, kNoTab, false, 0,        texts::kDescription},
+  {VELKAR_CONTROL(SortMenu),                  Kind::Frame,       nullptr,           16,   8, 169,  89, 1,      false, 0,        texts::kSortOrder},
+  {VELKAR_CONTROL(Sort_F_RadioButton),        Kind::Radio,       nullptr,           32,  32, 113,  17, 2,      true,  kChecked, texts::kAscending},
+  {VELKAR_CONTROL(Sort_R_RadioButton),        Kind::Radio,       nullptr,           32,  64, 121,  17, 3,      true,  0,        texts::kDescending},
+  {VELKAR_CONTROL(PageControl1),              Kind::PageControl, nullptr,          208,   8, 201,  89, 4,      true,  0,        ""},
+  {VELKAR_CONTROL(TabSheet1),                 Kind::Page,        "PageControl1",     0,   0,   0,   0, 0,      false, 0,        texts::kOptionsPage},
+  {VELKAR_CONTROL(NotCaseSensitiveCheckBox),  Kind::CheckBox,    "TabSheet1",        8,   8, 145,  17, 0,      true,  0,        texts::kIgnoreCase},
+  {VELKAR_CONTROL(UniqCheckBox),              Kind::CheckBox,    "TabSheet1",        8,  32,  97,  17, 1,      true,  0,        texts::kUnique},
+  {VELKAR_CONTROL(TabSheet2),                 Kind::Page,        "PageControl1",     0,   0,   0,   0, 1,      false, 0,        texts::kKeyPage},
+  {VELKAR_CONTROL(SortPosEdit),               Kind::Edit,        "TabSheet2",       16,   8,  41,  20, 0,      true,  0,        texts::kFirstPosition},
+  {VELKAR_CONTROL(UpDown1),                   Kind::UpDown,      "TabSheet2",       57,   8,  15,  20, 1,      false, 0,        ""},
+  {VELKAR_CONTROL(UpDown2),                   Kind::UpDown,      "TabSheet2",       72,   8,  16,  20, 2,      false, 0,        ""},
+  {VELKAR_CONTROL(ColumCheckBox),             Kind::CheckBox,    "TabSheet2",       16,  40,  81,  17, 3,      true,  kChecked, texts::kByColumn},
+  {VELKAR_CONTROL(FieldCheckBox),             Kind::CheckBox,    "TabSheet2",      104,  40,  73,  17, 4,      true,  0,        texts::kByField},
+  {VELKAR_CONTROL(StringCompCheckBox),        Kind::CheckBox,    "TabSheet2",       96,   0,  97,  17, 5,      true,  kChecked, texts::kAsText},
+  {VELKAR_CONTROL(NumCompCheckBox),           Kind::CheckBox,    "TabSheet2",       96,  16,  97,  17, 6,      true,  0,        texts::kAsNumber},
+  {VELKAR_CONTROL(InputGroupBox),             Kind::GroupBox,    nullptr,           16, 104, 393,  73, 5,      true,  0,        texts::kInputGroup},
+  {VELKAR_CONTROL(ClipBoardCheckBox1),        Kind::CheckBox,    "InputGroupBox",   16,  16,  97,  17, 0,      true,  kChecked, texts::kClipboard},
+  {VELKAR_CONTROL(FileOpenCheckBox),          Kind::CheckBox,    "InputGroupBox",  128,  16,  57,  17, 1,      true,  0,        texts::kFile},
+  {VELKAR_CONTROL(FileOpenPanel),             Kind::Panel,       "InputGroupBox",  344,  40,  41,  17, 2,      true,  kHidden,  texts::kBrowse},
+  {VELKAR_CONTROL(FileOpenEdit),              Kind::Edit,        "InputGroupBox",   16,  40, 321,  20, 3,      true,  kHidden,  ""},
+  {VELKAR_CONTROL(OutputGroupBox),            Kind::GroupBox,    nullptr,           16, 184, 393,  73, 6,      true,  0,        texts::kOutputGroup},
+  {VELKAR_CONTROL(ClipBoardCheckBox2),        Kind::CheckBox,    "OutputGroupBox",  16,  16,  97,  17, 0,      true,  kChecked, texts::kClipboard},
+  {VELKAR_CONTROL(FileSaveCheckBox),          Kind::CheckBox,    "OutputGroupBox", 128,  16,  57,  17, 1,      true,  0,        texts::kFile},
+  {VELKAR_CONTROL(FileSavePanel),             Kind::Panel,       "OutputGroupBox", 344,  40,  41,  17, 2,      true,  kHidden,  texts::kBrowse},
+  {VELKAR_CONTROL(FileSaveEdit),              Kind::Edit,        "OutputGroupBox",  16,  40, 321,  20, 3,      true,  kHidden,  ""},
+  {VELKAR_CONTROL(OKButton),                  Kind::Button,      nullptr,          112, 264,  75,  25, 7,      true,  0,        texts::kExecute},
+  {VELKAR_CONTROL(CancelButton),              Kind::Button,      nullptr,          232, 264,  75,  25, 8,      true,  0,        texts::kClose},
 };
+#undef VELKAR_CONTROL
 
 // Edits: the number of bytes the user may type, 0 for no limit.
 struct EditSpec {
@@ -206,13 +221,6 @@ void SetCaption(QWidget* widget, Kind kind, const QString& caption) {
   }
 }
 
-// Puts a control into its member, by name.
-template <typename T>
-void Bind(std::map<QString, QWidget*>& made, const char* name, T*& member) {
-  member = qobject_cast<T*>(made.at(QString::fromLatin1(name)));
-  Q_ASSERT(member != nullptr);
-}
-
 }  // namespace
 
 void TVelkarMainForm::BuildFromDescription() {
@@ -251,6 +259,7 @@ void TVelkarMainForm::BuildFromDescription() {
     if ((spec.state & kChecked) != 0) static_cast<QAbstractButton*>(widget)->setChecked(true);
     if ((spec.state & kHidden) != 0) widget->hide();
     made[widget->objectName()] = widget;
+    spec.bind(this, widget);
   }
   for (const EditSpec& spec : kEdits) {
     static_cast<TEdit*>(made.at(Text(spec.name)))->SetMaxBytes(spec.maxBytes);
@@ -265,35 +274,6 @@ void TVelkarMainForm::BuildFromDescription() {
       upDown->SetBuddy(static_cast<QLineEdit*>(made.at(Text(spec.buddy))));
     }
   }
-
-  Bind(made, "StatusLine", StatusLine);
-  Bind(made, "SortMenu", SortMenu);
-  Bind(made, "Sort_F_RadioButton", Sort_F_RadioButton);
-  Bind(made, "Sort_R_RadioButton", Sort_R_RadioButton);
-  Bind(made, "PageControl1", PageControl1);
-  Bind(made, "TabSheet1", TabSheet1);
-  Bind(made, "NotCaseSensitiveCheckBox", NotCaseSensitiveCheckBox);
-  Bind(made, "UniqCheckBox", UniqCheckBox);
-  Bind(made, "TabSheet2", TabSheet2);
-  Bind(made, "SortPosEdit", SortPosEdit);
-  Bind(made, "UpDown1", UpDown1);
-  Bind(made, "UpDown2", UpDown2);
-  Bind(made, "ColumCheckBox", ColumCheckBox);
-  Bind(made, "FieldCheckBox", FieldCheckBox);
-  Bind(made, "StringCompCheckBox", StringCompCheckBox);
-  Bind(made, "NumCompCheckBox", NumCompCheckBox);
-  Bind(made, "InputGroupBox", InputGroupBox);
-  Bind(made, "ClipBoardCheckBox1", ClipBoardCheckBox1);
-  Bind(made, "FileOpenCheckBox", FileOpenCheckBox);
-  Bind(made, "FileOpenPanel", FileOpenPanel);
-  Bind(made, "FileOpenEdit", FileOpenEdit);
-  Bind(made, "OutputGroupBox", OutputGroupBox);
-  Bind(made, "ClipBoardCheckBox2", ClipBoardCheckBox2);
-  Bind(made, "FileSaveCheckBox", FileSaveCheckBox);
-  Bind(made, "FileSavePanel", FileSavePanel);
-  Bind(made, "FileSaveEdit", FileSaveEdit);
-  Bind(made, "OKButton", OKButton);
-  Bind(made, "CancelButton", CancelButton);
 
   // What the table's columns do not hold.
   PageControl1->setCurrentWidget(TabSheet1);

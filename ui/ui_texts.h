@@ -1,11 +1,11 @@
 // Every text the program's windows show of their own, once: window and box
 // captions, control and menu captions, the dialogs' filters, the messages, the
 // About box's lines, the font face and the icons. UTF-8. The messages for a file
-// side with no name are the console run's too and are named here from
-// cli/run_settings.h; the engine's messages are in engine/messages.h.
+// side with no name are the console run's too (settings/run_settings.h), under the
+// engine's error caption; the engine's messages are in engine/messages.h.
 #pragma once
 
-#include "cli/run_settings.h"
+#include "engine/messages.h"
 
 namespace velkar::texts {
 
@@ -62,9 +62,9 @@ inline constexpr char kSaveFilter[] =
     "テキストファイル(*.TXT, *.CSV)|*.TXT;*.CSV|すべてのファイル(*.*)|*.*";
 
 // --- Messages of the main window, with their captions ---
-// A file side chosen with no name: its messages are the console run's too
-// (RunSettings::MissingName, cli/run_settings.h).
-inline constexpr const auto& kRequestCaption = velkar::kRequestCaption;
+// A file side chosen with no name (RunSettings::MissingName) is told under the
+// engine's error caption.
+inline constexpr const auto& kRequestCaption = velkar::kErrorCaption;
 inline constexpr char kRunning[] = "ソート実行中！";  // the status line during a run
 inline constexpr char kSortPosCaption[] = "SortPosEdit->Text";
 inline constexpr char kNotANumberCaption[] = "ERROR";

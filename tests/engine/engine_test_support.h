@@ -16,6 +16,7 @@
 #include "engine/engine.h"
 #include "engine/engine_internal.h"
 #include "platform/platform_fake.h"
+#include "tests/temp_folder.h"
 
 namespace velkar::test {
 
@@ -58,29 +59,17 @@ inline int CountOf(const std::vector<std::string>& log, const std::string& entry
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "velkar-engine-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    ASSERT_TRUE(folder_.Make("velkar-engine"));
+    dir_ = folder_.path();
     RunResult = 0;
     QuietFinish = 0;
   }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-    QuietFinish = 0;
-  }
+  void TearDown() override { QuietFinish = 0; }
 
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  std::string Path(const std::string& name) const { return folder_.Path(name); }
 
   // Names of the entries in the temporary folder, to spot a temporary file left over.
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir_)) {
-      names.push_back(e.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> Entries() const { return folder_.Entries(); }
 
   // A run from the clipboard to the clipboard; the clipboard's text afterwards.
   std::string SortClipboard(const std::string& text, std::int32_t sortMode,
@@ -112,6 +101,7 @@ class EngineTest : public ::testing::Test {
   }
 
   ScopedFakePlatform fake;
+  TempFolder folder_;
   std::string dir_;
 };
 

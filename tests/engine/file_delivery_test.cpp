@@ -1,9 +1,9 @@
 // Delivery to a file without losing what the user had: the temporary file beside
 // the target, permission bits, owner and group, symbolic links, read-only targets,
 // devices and FIFOs, write failures at write, flush and close, the space reserved
-// before a file is written in place, terminating signals while the temporary file
-// exists; whole names and 64-bit sizes in the messages; and input that is not a
-// regular file.
+// before a file is written in place; whole names and 64-bit sizes in the messages;
+// and input that is not a regular file. (Terminating signals while the temporary
+// file exists: tests/platform/temp_file_guard_test.cpp.)
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -183,7 +183,8 @@ TEST_F(FileDeliveryTest, FailedRenameFallsBackToWritingInPlace) {
   SortFile("b\na\n", Path("out.txt"));
   EXPECT_EQ(RunResult, 0);
   EXPECT_EQ(ReadAll(Path("out.txt")), "a\r\nb\r\n");
-  EXPECT_TRUE(InOrder(fake->log, {"RenameFile", "RemoveFile", "OpenFileWrite", "WriteFile"}));
+  // The text is copied from the temporary file, which goes after.
+  EXPECT_TRUE(InOrder(fake->log, {"RenameFile", "OpenFileWrite", "WriteFile", "RemoveFile"}));
   EXPECT_EQ(CountOf(fake->log, "WriteFile"), 2);
   EXPECT_EQ(Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));
 }
@@ -301,69 +302,6 @@ TEST_F(FileDeliveryTest, OwnerThatCannotBeKeptMeansWritingInPlace) {
   EXPECT_EQ(CountOf(fake->log, "RenameFile"), 0);
   EXPECT_EQ(Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));
   ExpectAllReleased();
-}
-
-// ---- Terminating signals ----
-
-// A signal that ends the program while the new text is being written removes the
-// temporary file, and the program still ends by that signal; the old file stays.
-TEST_F(FileDeliveryTest, TerminatingSignalDuringTheWriteRemovesTheTemporaryFile) {
-  GTEST_FLAG_SET(death_test_style, "fast");
-  for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
-    SCOPED_TRACE(signalNumber);
-    WriteAll(Path("out.txt"), "old\n");
-    WriteAll(Path("in.txt"), "b\na\n");
-    fake->onWrite = [signalNumber] { ::raise(signalNumber); };
-    EXPECT_EXIT(
-        {
-          std::signal(signalNumber, SIG_DFL);
-          RunSort(kOwner, 0, Path("in.txt").c_str(), Path("out.txt").c_str(), 0, 1);
-          std::exit(0);
-        },
-        ::testing::KilledBySignal(signalNumber), "");
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"in.txt", "out.txt"}));
-    EXPECT_EQ(ReadAll(Path("out.txt")), "old\n");
-  }
-  fake->onWrite = nullptr;
-}
-
-void CallersHandler(int) {}
-
-// The signals are taken over only while a temporary file exists, and only where
-// they would end the program: an ignored signal stays ignored, a handler of the
-// caller's stays, and afterwards every one is as it was.
-TEST_F(FileDeliveryTest, SignalsAreTakenOverOnlyWhileTheTemporaryFileExists) {
-  const int signals[] = {SIGTERM, SIGINT, SIGHUP};
-  struct sigaction saved[3];
-  for (int i = 0; i < 3; ++i) ::sigaction(signals[i], nullptr, &saved[i]);
-  std::signal(SIGTERM, SIG_DFL);
-  std::signal(SIGINT, CallersHandler);
-  std::signal(SIGHUP, SIG_IGN);
-  auto handlerOf = [](int signalNumber) {
-    struct sigaction now {};
-    ::sigaction(signalNumber, nullptr, &now);
-    return now.sa_handler;
-  };
-  std::vector<void (*)(int)> during;
-  fake->onWrite = [&] {
-    for (int signalNumber : signals) during.push_back(handlerOf(signalNumber));
-  };
-  WriteAll(Path("out.txt"), "old\n");
-  SortFile("b\na\n", Path("out.txt"));  // replaced through a temporary file
-  SortFile("b\na\n", Path("new.txt"));  // a new file: none
-  fake->onWrite = nullptr;
-  EXPECT_EQ(RunResult, 0);
-  ASSERT_EQ(during.size(), 6u);
-  EXPECT_NE(during[0], SIG_DFL);
-  EXPECT_EQ(during[1], &CallersHandler);
-  EXPECT_EQ(during[2], SIG_IGN);
-  EXPECT_EQ(during[3], SIG_DFL);
-  EXPECT_EQ(during[4], &CallersHandler);
-  EXPECT_EQ(during[5], SIG_IGN);
-  EXPECT_EQ(handlerOf(SIGTERM), SIG_DFL);
-  EXPECT_EQ(handlerOf(SIGINT), &CallersHandler);
-  EXPECT_EQ(handlerOf(SIGHUP), SIG_IGN);
-  for (int i = 0; i < 3; ++i) ::sigaction(signals[i], &saved[i], nullptr);
 }
 
 // ---- Messages ----

@@ -16,6 +16,7 @@
 #include "engine/engine.h"
 #include "engine/engine_internal.h"
 #include "platform/platform_fake.h"
+#include "tests/temp_folder.h"
 
 namespace velkar {
 namespace {
@@ -46,9 +47,11 @@ const std::string kOldOutput = "old content\r\nkept\r\n";
 
 const char* StepName(Step step) {
   static const char* const names[] = {
-      "HeapAlloc", "GlobalAlloc", "GlobalLock", "ClipOpen", "ClipGet",   "ClipLock",   "ClipEmpty",
-      "ClipSet",   "QueryFile",   "OpenRead",   "Read",     "OpenWrite", "CreateTemp", "Write",
-      "Flush",     "Close",       "Rename",     "CanWrite", "Reserve",   "SetLength",  "SetOwner"};
+      "HeapAlloc", "GlobalAlloc", "GlobalLock", "ClipOpen",  "ClipGet",
+      "ClipLock",  "ClipEmpty",   "ClipSet",    "QueryFile", "OpenRead",
+      "Read",      "OpenWrite",   "CreateTemp", "Write",     "Flush",
+      "Close",     "Rename",      "CanWrite",   "Reserve",   "SetLength",
+      "SetOwner",  "StoreCreate", "StoreWrite", "StoreRead", "ClipPart"};
   int i = static_cast<int>(step);
   return i < static_cast<int>(std::size(names)) ? names[i] : "Step?";
 }
@@ -119,14 +122,11 @@ struct Fault {
 class FaultSweep : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "velkar-faults-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    in_ = dir_ + "/in.txt";
+    ASSERT_TRUE(folder_.Make("velkar-faults"));
+    dir_ = folder_.path();
+    in_ = folder_.Path("in.txt");
   }
   void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
     SetCurrentPlatform(nullptr);
     QuietFinish = 0;
   }
@@ -378,11 +378,17 @@ class FaultSweep : public ::testing::Test {
       if (count("GlobalFree") == 1) {
         EXPECT_LT(first("GlobalFree"), freedText);
       }
-    } else {
+    } else if (k.out == Out::kClipboard) {
       // The delivery failed: the block is released after the box.
       EXPECT_LT(freedTable, shown);
       EXPECT_EQ(count("GlobalFree"), 1);
       EXPECT_GT(first("GlobalFree"), shown);
+    } else {
+      // A file is written straight from the table: it and the text go after the box.
+      EXPECT_GT(freedText, shown);
+      EXPECT_GT(freedTable, freedText);
+      EXPECT_LT(freedTable, log.size());
+      EXPECT_EQ(count("GlobalAlloc"), 0);
     }
 
     // A box of the clipboard's steps shows while it is open; it is closed after.
@@ -421,6 +427,7 @@ class FaultSweep : public ::testing::Test {
     }
   }
 
+  test::TempFolder folder_;
   std::string dir_;
   std::string in_;
   Key key_ = kKeys[0];
@@ -471,12 +478,12 @@ TEST_F(FaultSweep, CleanRunsCallTheStepsInOrder) {
     ASSERT_EQ(RunResult, 0);
     std::vector<std::string> wanted;
     wanted.push_back(k.in == In::kFile ? "OpenFileRead" : "GetClipboardText");
-    wanted.insert(wanted.end(), {"HeapAlloc", "GlobalAlloc", "free:readbuf", "free:Base"});
     if (k.out == Out::kClipboard) {
-      wanted.insert(wanted.end(), {"SetClipboardText", "CloseClipboard", "Box:VELKAR"});
+      wanted.insert(wanted.end(), {"HeapAlloc", "GlobalAlloc", "free:readbuf", "free:Base",
+                                   "SetClipboardText", "CloseClipboard", "Box:VELKAR"});
     } else {
-      wanted.insert(wanted.end(),
-                    {"WriteFile", "FlushFile", "CloseFile", "GlobalFree", "Box:VELKAR"});
+      wanted.insert(wanted.end(), {"HeapAlloc", "WriteFile", "FlushFile", "CloseFile",
+                                   "free:readbuf", "free:Base", "Box:VELKAR"});
     }
     std::size_t next = 0;
     for (const std::string& entry : fake.log) {

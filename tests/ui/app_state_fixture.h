@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include "engine/engine.h"
 #include "platform/platform_fake.h"
@@ -19,10 +20,19 @@ class AppStateTest : public testing::Test {
   void TearDown() override {
     // A quit queued by FormCreate must not end a later test's event loop.
     QCoreApplication::processEvents();
-    SetCommandLineWords({});
     AutoRun = 0;
     QuietFinish = 0;
-    QuitRequested = false;
+  }
+
+  // Whether FormCreate queued the application's quit: the application's loop
+  // started now ends with the quit's status 0 at once, long before its own end
+  // (status 1) comes. (A nested loop would not run after an earlier quit.)
+  static bool QuitQueued() {
+    QTimer fallback;
+    fallback.setSingleShot(true);
+    QObject::connect(&fallback, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    fallback.start(100);
+    return QCoreApplication::exec() == 0;
   }
 };
 

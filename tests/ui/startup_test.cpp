@@ -19,10 +19,10 @@
 #include <string>
 
 #include "cli/console_run.h"
-#include "cli/run_settings.h"
 #include "cli/start_plan.h"
 #include "engine/engine.h"
 #include "platform/platform_fake.h"
+#include "settings/run_settings.h"
 #include "tests/ui/app_state_fixture.h"
 #include "ui/about_box.h"
 #include "ui/application.h"
@@ -40,6 +40,7 @@ struct AtLoopStart {
   bool aboutCreated = false;
   bool aboutVisible = true;
   QString inputName;
+  bool closedByTest = false;  // no quit came: the test closed the window
 };
 
 class StartupTest : public AppStateTest {
@@ -48,7 +49,6 @@ class StartupTest : public AppStateTest {
   // (after the observation) and may end it.
   int RunDesktop(std::vector<std::string> words, AtLoopStart* seen,
                  std::function<void()> inLoop = {}) {
-    SetCommandLineWords(std::move(words));
     QTimer::singleShot(0, qApp, [seen, inLoop] {
       seen->ran = true;
       seen->formVisible = VelkarMainForm->isVisible();
@@ -58,12 +58,16 @@ class StartupTest : public AppStateTest {
       seen->inputName = VelkarMainForm->FileOpenEdit->text();
       if (inLoop) {
         inLoop();
-      } else if (!QuitRequested) {
-        // No quit is coming: end the loop instead of waiting for a user.
-        QTimer::singleShot(0, VelkarMainForm, [] { VelkarMainForm->close(); });
+      } else {
+        // Should no quit come, the loop ends here instead of waiting for a user;
+        // a queued quit ends it long before.
+        QTimer::singleShot(2000, VelkarMainForm, [seen] {
+          seen->closedByTest = true;
+          VelkarMainForm->close();
+        });
       }
     });
-    return RunApplication();
+    return RunApplication(SettingsFromWords(words));
   }
 };
 
@@ -73,6 +77,7 @@ TEST_F(StartupTest, SuccessfulAutomaticRunShowsTheWindowThenEndsTheLoop) {
   // Nothing closes the window here: the queued quit alone ends the loop.
   EXPECT_EQ(RunDesktop({"velkar", "-a+"}, &seen), 0);
   EXPECT_TRUE(seen.ran);
+  EXPECT_FALSE(seen.closedByTest);
   EXPECT_TRUE(seen.formVisible);
   EXPECT_EQ(seen.formState, Qt::WindowNoState);
   EXPECT_TRUE(seen.aboutCreated);
@@ -146,9 +151,8 @@ TEST_F(StartupTest, HelpAboutFromTheMenuShowsTheVersion) {
 }
 
 TEST_F(StartupTest, HintHandlerShowsTheHintOnlyWhenItChanges) {
-  SetCommandLineWords({"velkar"});
   TVelkarMainForm form;
-  form.FormCreate(&form);
+  form.FormCreate(&form, SettingsFromWords({"velkar"}));
   const QString initial = form.StatusLine->SimpleText();
   // No control carries a hint: an empty tip changes nothing.
   QStatusTipEvent empty{QString()};
