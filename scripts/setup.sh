@@ -10,11 +10,11 @@ set -eu
 
 PROGRAM="build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic fontconfig"
-TEST="libgtest-dev libgmock-dev libbenchmark-dev
+TEST="libgtest-dev libbenchmark-dev
   xvfb xauth xclip xdotool
   clang libclang-rt-14-dev libfuzzer-14-dev clang-format
   desktop-file-utils appstream file"
-PACKAGE="dpkg-dev file lintian appstream desktop-file-utils"
+PACKAGE="dpkg-dev debhelper file lintian appstream desktop-file-utils xz-utils"
 
 lists=""
 extra=""

@@ -1,15 +1,17 @@
 // Entry of the desktop part, the module `velkar-desktop.so` that the program loads
 // when a display is there: the clipboard server role, or the window's start-up on
 // the Qt platform with its help viewer, and the clipboard handed on before the exit.
-// Also a private runtime folder when the session has none, and Qt's messages kept
-// to what a user needs (a fatal one ends the program with one line, never an abort).
+// Qt's messages are kept to what a user needs (a fatal one ends the program with
+// one line, never an abort), and nothing is left under the temporary folder.
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QtGlobal>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -35,7 +37,7 @@ void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const Q
     std::fflush(stderr);
     std::_Exit(1);
   }
-  // Said on every start outside a login session when no folder could be made.
+  // Said on every start outside a login session (see QtRuntimeFolder below).
   if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
   if (qtDefaultHandler != nullptr) {
     qtDefaultHandler(type, context, message);
@@ -44,20 +46,33 @@ void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const Q
   }
 }
 
-// Outside a login session XDG_RUNTIME_DIR is unset and Qt warns on every start. The
-// folder Qt would fall back to is made ours (0700) beforehand and named.
-void EnsureRuntimeFolder() {
-  const char* set = std::getenv("XDG_RUNTIME_DIR");
-  if (set != nullptr && set[0] != '\0') return;
-  const char* tmp = std::getenv("TMPDIR");
-  std::string folder = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
-  folder += "/runtime-velkar-" + std::to_string(::getuid());
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return;
-  struct stat st;
-  if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return;
-  if ((st.st_mode & 0777) != 0700 && ::chmod(folder.c_str(), 0700) != 0) return;
-  ::setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-}
+// Outside a login session XDG_RUNTIME_DIR is unset: Qt then falls back to
+// $TMPDIR/runtime-USER (its platform start looks there), makes the folder when it
+// is missing and warns (the warning is dropped above). A folder that was not there
+// before is removed again at the end if it is still empty, so that a window run
+// leaves nothing under the temporary folder; one that was there stays.
+class QtRuntimeFolder {
+ public:
+  QtRuntimeFolder() {
+    const char* set = std::getenv("XDG_RUNTIME_DIR");
+    if (set != nullptr && set[0] != '\0') return;
+    const passwd* user = ::getpwuid(::geteuid());
+    if (user == nullptr) return;
+    const QString path =
+        QDir::tempPath() + QLatin1String("/runtime-") + QString::fromLocal8Bit(user->pw_name);
+    folder_ = QFile::encodeName(path).toStdString();
+    struct stat st;
+    if (::lstat(folder_.c_str(), &st) == 0) folder_.clear();
+  }
+  ~QtRuntimeFolder() {
+    if (!folder_.empty()) ::rmdir(folder_.c_str());
+  }
+  QtRuntimeFolder(const QtRuntimeFolder&) = delete;
+  QtRuntimeFolder& operator=(const QtRuntimeFolder&) = delete;
+
+ private:
+  std::string folder_;
+};
 
 int RunWindow(char* argv[], const velkar::RunSettings& commandLine) {
   // Qt gets the program's name alone: every other word is ours.
@@ -85,8 +100,8 @@ int RunWindow(char* argv[], const velkar::RunSettings& commandLine) {
 
 // Called by the program with its argv untouched; returns the exit status.
 extern "C" __attribute__((visibility("default"))) int VelkarDesktopMain(int argc, char* argv[]) {
-  EnsureRuntimeFolder();
   qtDefaultHandler = qInstallMessageHandler(FilterQtMessages);
+  const QtRuntimeFolder runtimeFolder;
   if (velkar::IsClipboardServerRole()) return velkar::RunClipboardServer(1, argv);
   // The settings are made once, from the words before Qt sees argv.
   return RunWindow(argv, velkar::SettingsFromWords(velkar::WordsFromArgv(argc, argv)));

@@ -181,12 +181,18 @@ piped_stdin_is_a_filter)
   expect_clipboard 'keep\n'
   ;;
 quiet_start)
-  # A start outside a login session (no XDG_RUNTIME_DIR) prints nothing from Qt;
-  # --help and --version answer on standard output with the display there.
+  # A start outside a login session (no XDG_RUNTIME_DIR) prints nothing from Qt
+  # and leaves nothing in the temporary folder (Qt's fallback runtime folder is
+  # made there); --help and --version answer on standard output with the display
+  # there.
   clip_in 'b\na\n'
-  env -u XDG_RUNTIME_DIR timeout 30 "$program" -a+ < /dev/null 2> err || fail "status $?"
+  mkdir tmp
+  env -u XDG_RUNTIME_DIR TMPDIR="$work/tmp" timeout 30 "$program" -a+ < /dev/null 2> err ||
+    fail "status $?"
   [ -s err ] && { fail "standard error not empty"; cat err; }
   expect_clipboard 'a\nb\n'
+  left=$(ls -A tmp)
+  [ -z "$left" ] || fail "left in the temporary folder: $left"
   velkar --version > out || fail "--version status $?"
   printf 'VELKAR 1.30\n' > want
   cmp -s want out || fail "--version output"
