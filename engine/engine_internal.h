@@ -173,9 +173,20 @@ enum ComparatorRow : int {
   kRowCount,
 };
 // Whether the line has the key of the row: a column key needs a line longer than
-// SortPos, a text field key the field. A line without its key keeps its place in
-// the sorted table. Number fields are always there (a missing one is 0).
-bool LineHasKey(ComparatorRow row, const char* line);
+// SortPos, a text field key the field. A line without its key compares equal to
+// every line and keeps its place in the sorted table. Number fields are always
+// there (a missing one is 0).
+inline bool LineHasKey(ComparatorRow row, const char* line) {
+  switch (row) {
+    case kRowColumnText:
+    case kRowColumnNumber:
+      return HasColumn(line);
+    case kRowFieldText:
+      return LocateField(line) != nullptr;
+    default:
+      return true;
+  }
+}
 // Columns: the order index (bit 0 descending, bit 1 ignore case).
 extern const Comparator ComparatorTable[kRowCount][4];
 // The row of ComparatorTable for these settings, kRowNone for no sort.

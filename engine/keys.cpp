@@ -19,18 +19,6 @@ const char* LocateField(const char* line) {
   return p;
 }
 
-bool LineHasKey(ComparatorRow row, const char* line) {
-  switch (row) {
-    case kRowColumnText:
-    case kRowColumnNumber:
-      return HasColumn(line);
-    case kRowFieldText:
-      return LocateField(line) != nullptr;
-    default:
-      return true;
-  }
-}
-
 int CompareBytes(const char* a, const char* b) {
   // strcmp compares the bytes as unsigned char and stops at the first NUL.
   int r = std::strcmp(a, b);

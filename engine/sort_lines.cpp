@@ -15,21 +15,6 @@ namespace velkar {
 
 namespace {
 
-// Whether the line has the key of the row: a column key needs a line longer than
-// SortPos, a text field key the field. A line without its key compares equal to
-// every line. Number fields are always there (a missing one is 0).
-bool HasKey(ComparatorRow row, const char* line) {
-  switch (row) {
-    case kRowColumnText:
-    case kRowColumnNumber:
-      return HasColumn(line);
-    case kRowFieldText:
-      return LocateField(line) != nullptr;
-    default:
-      return true;
-  }
-}
-
 // What one pass over the table found: the lines with a key already in the
 // routine's order, in its reverse, or neither.
 enum class Run { kNone, kAscending, kDescending };
@@ -124,7 +109,7 @@ RunShape FindTableRun(char** base, std::size_t n, ComparatorRow row, std::int32_
       base, n,
       [row](const char* line, const char** key) {
         *key = line;
-        return HasKey(row, line);
+        return LineHasKey(row, line);
       },
       [&compare](const char* a, const char* b) { return compare(a, b); });
 }
@@ -135,8 +120,8 @@ void ReverseKeyed(char** base, std::size_t n, ComparatorRow row) {
   std::size_t i = 0;
   std::size_t j = n;
   for (;;) {
-    while (i < j && !HasKey(row, base[i])) ++i;
-    while (i < j && !HasKey(row, base[j - 1])) --j;
+    while (i < j && !LineHasKey(row, base[i])) ++i;
+    while (i < j && !LineHasKey(row, base[j - 1])) --j;
     if (j - i < 2) return;
     std::swap(base[i++], base[--j]);
   }
