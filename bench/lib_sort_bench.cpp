@@ -34,6 +34,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/bench_platform.h"
 #include "engine/engine_internal.h"
 #include "engine/parallel.h"
 #include "engine/radix_passes.h"
@@ -42,24 +43,6 @@
 
 namespace velkar {
 namespace {
-
-// The services a sort uses: the heap (from the defaults) and nothing else.
-class BenchPlatform : public Platform {
- public:
-  void ShowMessageBox(WindowHandle, const char*, const char* text, unsigned) override {
-    std::fprintf(stderr, "lib_sort_bench: %s\n", text);
-  }
-  bool OpenClipboard(WindowHandle) override { return false; }
-  MemHandle GetClipboardText() override { return nullptr; }
-  bool EmptyClipboard() override { return false; }
-  bool SetClipboardText(MemHandle) override { return false; }
-  void CloseClipboard() override {}
-  bool ShowFileDialog(WindowHandle, const FileDialogRequest&, std::string*) override {
-    return false;
-  }
-  void ShowHelp(WindowHandle, const char*, unsigned, const char*) override {}
-  void SetWaitCursor(bool) override {}
-};
 
 using Clock = std::chrono::steady_clock;
 using radix::TextEntry;
@@ -172,7 +155,7 @@ int Main(int argc, char** argv) {
   }
   const bool words = std::strcmp(argv[1], "words") == 0;
   const int repetitions = argc > 3 ? std::atoi(argv[3]) : 5;
-  BenchPlatform platform;
+  BenchPlatform platform("lib_sort_bench");
   SetCurrentPlatform(&platform);
 
   std::ifstream in(argv[2], std::ios::binary);

@@ -9,28 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_platform.h"
 #include "engine/bounded_sort.h"
 #include "engine/engine_internal.h"
 #include "platform/platform.h"
 
 namespace velkar {
 namespace {
-
-// The services a sort uses: the heap (from the defaults) and nothing else.
-class BenchPlatform : public Platform {
- public:
-  void ShowMessageBox(WindowHandle, const char*, const char*, unsigned) override {}
-  bool OpenClipboard(WindowHandle) override { return false; }
-  MemHandle GetClipboardText() override { return nullptr; }
-  bool EmptyClipboard() override { return false; }
-  bool SetClipboardText(MemHandle) override { return false; }
-  void CloseClipboard() override {}
-  bool ShowFileDialog(WindowHandle, const FileDialogRequest&, std::string*) override {
-    return false;
-  }
-  void ShowHelp(WindowHandle, const char*, unsigned, const char*) override {}
-  void SetWaitCursor(bool) override {}
-};
 
 // Lines that carry every row's key: a signed number of fixed width (whole-line
 // number, and a column number from offset 1), words (column text from offset 12),
@@ -72,7 +57,7 @@ Corpus& Lines() {
 // Arguments: keyMode, sortPos, order. The table is copied afresh inside the timed
 // loop: a copy of 100k pointers costs well under a percent of a sort.
 void BM_SortLines(benchmark::State& state) {
-  BenchPlatform platform;
+  BenchPlatform platform("sort_bench");
   SetCurrentPlatform(&platform);
   const auto keyMode = static_cast<std::int32_t>(state.range(0));
   const auto sortPos = static_cast<std::int32_t>(state.range(1));

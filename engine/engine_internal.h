@@ -101,7 +101,6 @@ class TextSource {
   PlatformFile* file_ = nullptr;
   MemHandle block_ = nullptr;
   const char* text_ = nullptr;  // the clipboard block's locked text
-  std::string name_;
   bool clipboardOpen_ = false;
   bool inParts_ = false;
   bool sizeKnown_ = false;
@@ -267,14 +266,19 @@ int WriteClipboardText();
 // Unlocks the block and frees it unless the clipboard took it.
 void FreeOutputBlock();
 
-// What the last sort beyond memory did: the sorted runs its pieces made, the
-// merge passes (the last one into the output included) and the bytes it wrote to
-// temporary files.
+// What the last sort beyond memory did, for the tests: the sorted runs its pieces
+// made and the merge passes (the last one into the output included).
 struct BeyondMemoryStats {
   std::uint64_t runs = 0;
   std::uint64_t passes = 0;
-  std::uint64_t tempBytes = 0;
 };
+// The line table and the sort's work array take at most this much a line (the
+// pointer in Base and the number sort's two 16-byte entries).
+inline constexpr std::uint64_t kTableBytesPerLine = 40;
+// The most text a run holds at once: half its budget, the line table and work
+// array taking the other half; a run in memory holds its whole text within it, a
+// run beyond memory a piece.
+inline std::uint64_t PieceLimit(std::uint64_t budget) { return budget / 2 > 64 ? budget / 2 : 64; }
 extern BeyondMemoryStats LastBeyondMemory;
 // Sorts the text beyond the memory budget: the source's text, of which `buffer`
 // (HeapAlloc'd, `capacity` bytes, or nullptr) holds the first `length` bytes, is

@@ -5,6 +5,8 @@
 // passes as it takes). Lines without the key keep their places as in memory: they
 // are written aside with their place in the whole table and put back there by the
 // last merge, which also drops duplicate neighbours by the whole-line rule.
+#include <string.h>  // memrchr
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -24,9 +26,6 @@ BeyondMemoryStats LastBeyondMemory;
 
 namespace {
 
-// The line table and the sort's work array take at most this much a line (the
-// pointer in Base and the number sort's two 16-byte entries).
-constexpr std::uint64_t kTableBytesPerLine = 40;
 // The place of a line without the key: 16 hex digits before the line.
 constexpr std::size_t kSlotDigits = 16;
 
@@ -57,7 +56,6 @@ class Store : public TextSink {
     failed_ = put != size;
     return !failed_;
   }
-  bool Failed() const { return failed_; }
   std::uint64_t End() const { return end_; }
   PlatformFile* File() const { return file_; }
   const char* Folder() const { return folder_.c_str(); }
@@ -79,27 +77,6 @@ class Store : public TextSink {
   bool failed_ = false;
 };
 
-// A heap buffer that frees itself.
-struct HeapBuffer {
-  HeapBuffer() = default;
-  HeapBuffer(const HeapBuffer&) = delete;
-  HeapBuffer& operator=(const HeapBuffer&) = delete;
-  ~HeapBuffer() { Reset(); }
-  bool Allocate(std::uint64_t bytes) {
-    Reset();
-    data = bytes < SIZE_MAX ? static_cast<char*>(CurrentPlatform()->HeapAlloc(bytes)) : nullptr;
-    size = data != nullptr ? bytes : 0;
-    return data != nullptr;
-  }
-  void Reset() {
-    if (data != nullptr) CurrentPlatform()->HeapFree(data);
-    data = nullptr;
-    size = 0;
-  }
-  char* data = nullptr;
-  std::uint64_t size = 0;
-};
-
 // Reads the lines of one or more extents of a store in order, through a buffer that
 // grows for a line longer than it. Each line is handed out ending in a NUL.
 class RunReader {
@@ -107,7 +84,6 @@ class RunReader {
   RunReader() = default;
   RunReader(const RunReader&) = delete;
   RunReader& operator=(const RunReader&) = delete;
-  ~RunReader() { buffer_.Reset(); }
 
   bool Start(PlatformFile* store, std::vector<Extent> extents, std::uint64_t bufferSize) {
     store_ = store;
@@ -291,7 +267,7 @@ bool SpillPieces(ExternalRun& run, TextSource& source, HeapBuffer& piece, std::u
                  std::int32_t sortPos, std::int32_t keyMode) {
   const std::uint64_t budget = run.budget;
   const std::uint64_t maxLines =
-      std::max<std::uint64_t>(1, (budget - budget / 2) / kTableBytesPerLine);
+      std::max<std::uint64_t>(1, (budget - PieceLimit(budget)) / kTableBytesPerLine);
   HeapBuffer write;
   char fallback[4096];
   const std::uint64_t writeSize = WriterBufferSize(budget);
@@ -648,8 +624,7 @@ int SortPiecesAndMerge(TextSource& source, char* buffer, std::uint64_t capacity,
   HeapBuffer piece;
   piece.data = buffer;
   piece.size = buffer != nullptr ? capacity : 0;
-  // A piece takes half the budget; its line table and work array the other half.
-  const std::uint64_t pieceSize = std::max<std::uint64_t>(budget / 2, 64);
+  const std::uint64_t pieceSize = PieceLimit(budget);
   if (piece.size < pieceSize + 1) {
     HeapBuffer larger;
     if (!larger.Allocate(pieceSize + 1)) {
@@ -681,8 +656,10 @@ int SortPiecesAndMerge(TextSource& source, char* buffer, std::uint64_t capacity,
     // No sort: the runs follow each other in the text's order.
     run.compare = [](const char*, const char*) { return 0; };
   }
-  const std::uint64_t fanIn = std::max<std::uint64_t>(
-      2, (budget - std::min(budget, WriterBufferSize(budget))) / MinReaderSize(budget) - 1);
+  // As many runs as the budget gives readers, one reader's room left for the rest.
+  const std::uint64_t readers =
+      (budget - std::min(budget, WriterBufferSize(budget))) / MinReaderSize(budget);
+  const std::uint64_t fanIn = std::max<std::uint64_t>(2, readers > 1 ? readers - 1 : 0);
   // Every pass reads the runs' bytes once.
   std::uint64_t passes = 1;
   for (std::uint64_t left = run.runs.size(); left > fanIn; left = (left + fanIn - 1) / fanIn) {
@@ -691,10 +668,7 @@ int SortPiecesAndMerge(TextSource& source, char* buffer, std::uint64_t capacity,
   ProgressBegin(RunPhase::kMerge, run.lineBytes * passes);
   LastBeyondMemory.runs = run.runs.size();
   LastBeyondMemory.passes = passes;
-  LastBeyondMemory.tempBytes = run.store.End() + run.keylessStore.End();
   if (!MergePasses(run, fanIn)) return -1;
-  // The passes before the last wrote every run once more.
-  LastBeyondMemory.tempBytes += (passes - 1) * run.lineBytes;
   return MergeIntoOutput(run, outputName);
 }
 

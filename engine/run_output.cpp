@@ -2,8 +2,6 @@
 // kinds of output, and the sorted table written through them on every thread.
 #include "engine/run_output.h"
 
-#include <string.h>  // stpcpy
-
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -60,17 +58,17 @@ bool LineWriter::Flush() {
   return !failed_;
 }
 
-OutputBuffer::OutputBuffer(std::size_t wanted, char* fallback, std::size_t fallbackSize)
-    : data(static_cast<char*>(CurrentPlatform()->HeapAlloc(wanted))), size(wanted), owned(true) {
-  if (data == nullptr) {
-    data = fallback;
-    size = fallbackSize;
-    owned = false;
-  }
+bool HeapBuffer::Allocate(std::uint64_t bytes) {
+  Reset();
+  data = bytes < SIZE_MAX ? static_cast<char*>(CurrentPlatform()->HeapAlloc(bytes)) : nullptr;
+  size = data != nullptr ? bytes : 0;
+  return data != nullptr;
 }
 
-OutputBuffer::~OutputBuffer() {
-  if (owned) CurrentPlatform()->HeapFree(data);
+void HeapBuffer::Reset() {
+  if (data != nullptr) CurrentPlatform()->HeapFree(data);
+  data = nullptr;
+  size = 0;
 }
 
 // ---- The output ----
@@ -212,14 +210,17 @@ int WriteTable(RunOutput& output, std::int32_t sortMode) {
   // Bytes of the text as OutputSize counts them: each line and two line-end bytes.
   ProgressBegin(RunPhase::kWrite, OutputSize);
 
-  // A buffer for each thread and one for the lines written here.
+  // A buffer for each thread and one for the lines written here; without them,
+  // every line goes out from here through a small buffer on the stack.
   char fallback[16384];
   const std::size_t threadBuffers = parts > 1 ? parts : 0;
-  OutputBuffer buffer((threadBuffers + 1) * kPartBuffer, fallback, sizeof fallback);
-  const std::size_t own = buffer.owned ? threadBuffers * kPartBuffer : 0;
-  LineWriter writer(&output, buffer.data + own, buffer.size - own, crlf);
+  HeapBuffer buffer;
+  const bool owned = buffer.Allocate((threadBuffers + 1) * kPartBuffer);
+  const std::size_t own = threadBuffers * kPartBuffer;
+  LineWriter writer(&output, owned ? buffer.data + own : fallback,
+                    owned ? kPartBuffer : sizeof fallback, crlf);
   std::int64_t next = 0;
-  if (parts > 1 && buffer.owned) {
+  if (parts > 1 && owned) {
     // Each round hands every thread its own run of lines and buffer; the buffers
     // are then written in order, and what did not fit in one goes line by line.
     std::vector<std::size_t> used(parts);

@@ -79,16 +79,17 @@ class RunOutput : public TextSink {
   std::uint64_t blockUsed_ = 0;
 };
 
-// A buffer for written lines from the platform's heap: `wanted` bytes, or, when
-// they cannot be had, the fallback (at least a line end's room).
-struct OutputBuffer {
-  OutputBuffer(std::size_t wanted, char* fallback, std::size_t fallbackSize);
-  ~OutputBuffer();
-  OutputBuffer(const OutputBuffer&) = delete;
-  OutputBuffer& operator=(const OutputBuffer&) = delete;
-  char* data;
-  std::size_t size;
-  bool owned;
+// A buffer from the platform's heap that frees itself.
+struct HeapBuffer {
+  HeapBuffer() = default;
+  HeapBuffer(const HeapBuffer&) = delete;
+  HeapBuffer& operator=(const HeapBuffer&) = delete;
+  ~HeapBuffer() { Reset(); }
+  // `bytes` new bytes in place of any held; false, holding none, when there are none.
+  bool Allocate(std::uint64_t bytes);
+  void Reset();
+  char* data = nullptr;
+  std::uint64_t size = 0;
 };
 
 // Writes the sorted table Base[0 .. LineCount) to the output, dropping duplicate

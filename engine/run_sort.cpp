@@ -77,16 +77,12 @@ void FreeReadbuf() {
   readbuf = nullptr;
 }
 
-}  // namespace
-
-namespace {
-
 // The memory a run in memory takes beyond its text: a line's pointer and its key
 // in the sort's work array, and for a clipboard that takes only a block, the
 // block of the whole text.
 bool FitsInMemory(std::uint64_t length, std::int64_t lines, std::uint64_t budget, bool toBlock) {
   const auto count = static_cast<std::uint64_t>(lines);
-  std::uint64_t need = length + 1 + count * 40;
+  std::uint64_t need = length + 1 + count * kTableBytesPerLine;
   if (toBlock) need += length + 2 * count + 1;
   return need <= budget;
 }
@@ -123,11 +119,9 @@ void RunSort(WindowHandle ownerWindow, std::int32_t sortMode, const char* inputN
     RunResult = -1;
     return;
   }
-  // Half the budget for the text; the line table and work array take the rest.
-  const std::uint64_t pieceLimit = budget / 2 > 64 ? budget / 2 : 64;
   std::uint64_t length = 0;
   bool whole = false;
-  readbuf = ReadInput(source, pieceLimit, &length, &whole);
+  readbuf = ReadInput(source, PieceLimit(budget), &length, &whole);
   if (source.Failed()) {
     RunResult = -1;
     return;

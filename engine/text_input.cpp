@@ -26,7 +26,6 @@ TextSource::~TextSource() { Close(); }
 int TextSource::Open(const char* fileName) {
   Platform* platform = CurrentPlatform();
   if (fileName != nullptr) {
-    name_ = fileName;
     FileInfo info;
     if (platform->QueryFile(fileName, &info) != 0 || info.isDirectory) {
       ShowErrorFormat(kMsgReadOpen, fileName);
@@ -161,9 +160,9 @@ char* ReadInput(TextSource& source, std::uint64_t limit, std::uint64_t* length, 
   std::uint64_t capacity = source.SizeKnown() ? source.Size() + 1 : kStreamChunk;
   if (capacity > limit + 1) capacity = limit + 1;
   char* buffer = capacity < SIZE_MAX ? static_cast<char*>(platform->HeapAlloc(capacity)) : nullptr;
+  if (buffer != nullptr && source.SizeKnown()) AdviseLargePages(buffer, capacity);
   std::uint64_t used = 0;
   while (buffer != nullptr) {
-    if (source.SizeKnown()) AdviseLargePages(buffer, capacity);
     const std::uint64_t room = capacity - 1 - used;
     const std::uint64_t got = source.Read(buffer + used, room);
     if (source.Failed()) {
@@ -180,7 +179,7 @@ char* ReadInput(TextSource& source, std::uint64_t limit, std::uint64_t* length, 
       }
     }
     used += got;
-    if (source.AtEnd() || (source.SizeKnown() && used == source.Size())) {
+    if (source.AtEnd()) {
       *whole = true;
       break;
     }
