@@ -28,8 +28,13 @@ bool StdinIsData() {
   return S_ISFIFO(st.st_mode) || S_ISREG(st.st_mode);
 }
 
-// libxcb's calls, found at run time so that a console start never loads it.
+// libxcb's calls, found at run time so that a console start never loads it. A
+// connection that opens is kept for the rest of the run: an X server whose last
+// client leaves resets itself, and a connection made during the reset (the
+// toolkit's own, made next, or another program's) is refused.
 bool XDisplayAnswers(const std::string& display) {
+  static void* held = nullptr;
+  if (held != nullptr) return true;
   void* xcb = ::dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
   if (xcb == nullptr) return true;  // nothing to ask with: let the toolkit try
   using Connect = void* (*)(const char*, int*);
@@ -38,14 +43,18 @@ bool XDisplayAnswers(const std::string& display) {
   auto connect = reinterpret_cast<Connect>(::dlsym(xcb, "xcb_connect"));
   auto hasError = reinterpret_cast<HasError>(::dlsym(xcb, "xcb_connection_has_error"));
   auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
-  bool answers = true;
-  if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
-    void* connection = connect(display.empty() ? nullptr : display.c_str(), nullptr);
-    answers = connection != nullptr && hasError(connection) == 0;
-    if (connection != nullptr) disconnect(connection);
+  if (connect == nullptr || hasError == nullptr || disconnect == nullptr) {
+    ::dlclose(xcb);
+    return true;
   }
+  void* connection = connect(display.empty() ? nullptr : display.c_str(), nullptr);
+  if (connection != nullptr && hasError(connection) == 0) {
+    held = connection;  // and libxcb stays loaded with it
+    return true;
+  }
+  if (connection != nullptr) disconnect(connection);
   ::dlclose(xcb);
-  return answers;
+  return false;
 }
 
 // The compositor's socket: WAYLAND_DISPLAY (default "wayland-0") as an absolute

@@ -48,9 +48,9 @@ struct StartPlan {
 // WAYLAND_DISPLAY is, else on the platform named.
 StartPlan PlanStart(const StartEnvironment& env, bool autoRun);
 
-// Whether the display of the plan can be opened now: an X connection is made and
-// closed (libxcb, loaded only for this), a Wayland socket is connected to. A
-// platform of another kind is taken to answer.
+// Whether the display of the plan can be opened now: an X connection is made
+// (libxcb, loaded only for this) and held until the program ends, a Wayland socket
+// is connected to. A platform of another kind is taken to answer.
 bool DisplayAnswers(const StartPlan& plan, const StartEnvironment& env);
 
 // The display's name for a message: DISPLAY or WAYLAND_DISPLAY, or "(none)".

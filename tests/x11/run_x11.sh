@@ -17,8 +17,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-# Xvfb picks a free display itself and writes its number to descriptor 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
+# Xvfb picks a free display itself and writes its number to descriptor 3; its log
+# records each client's connection and its end.
+Xvfb -displayfd 3 -audit 4 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display" 2> "$work/xvfb.log" &
 xvfb_pid=$!
 tries=0
 while [ ! -s "$work/display" ]; do
@@ -89,6 +90,19 @@ wait_servers_at_most() {
   done
 }
 
+# Whether the process $1 ended an X connection and then opened another (from
+# Xvfb's log): a server whose last client leaves resets, and a connection made
+# during the reset, velkar's own next one or another program's, is refused.
+expect_display_held() {
+  awk -v pid="$1" '
+    { for (i = 1; i < NF; i++) if ($i == "client") id = $(i + 1) }
+    / connected from / { for (i = 1; i <= NF; i++) if ($i ~ /^pid=/) owner[id] = substr($i, 5)
+                         if (owner[id] == pid && ended) reopened = 1 }
+    / disconnected$/ { if (owner[id] == pid) ended = 1; owner[id] = "" }
+    END { exit reopened }' "$work/xvfb.log" ||
+    fail "velkar ended a display connection and opened another"
+}
+
 # Waits for a window whose name matches $1 and prints its id.
 wait_window() { timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -n 1; }
 
@@ -154,6 +168,7 @@ failed_run_opens_window)
   pid=$!
   box=$(wait_window '^VELKAR-ERROR$')
   [ -n "$box" ] || fail "no error box"
+  velkar_pid=$(xdotool getwindowpid "$box")
   xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
   main=$(wait_window '^VELKAR$')
   [ -n "$main" ] || fail "no main window"
@@ -163,6 +178,7 @@ failed_run_opens_window)
   timeout 20 sh -c 'until xdotool search --onlyvisible --class velkar | grep -qv "^'"$main"'$"; do sleep 0.1; done'
   xdotool key x
   wait "$pid" || fail "status $?"
+  expect_display_held "$velkar_pid"
   ;;
 piped_stdin_is_a_filter)
   # In a desktop terminal a pipe into an automatic run is a filter: standard input
