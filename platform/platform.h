@@ -59,8 +59,9 @@ enum : unsigned {
 };
 
 // The steps of a run that report how far they are, in the order they come. A run
-// in memory reads, sorts and writes; a run beyond memory reads and sorts pieces
-// (kRead, kSort for each), merges them (kMerge) and writes as it merges.
+// in memory reads, sorts and writes; a run beyond memory reads its pieces, sorting
+// and spilling each as it comes (all kRead), then merges them (kMerge) and writes
+// as it merges.
 enum class RunPhase { kRead, kSort, kMerge, kWrite };
 
 // How far a run is: `done` of `total` units of the phase (bytes for kRead, kMerge
