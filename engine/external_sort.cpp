@@ -181,17 +181,19 @@ struct ExternalRun {
 std::uint64_t WriterBufferSize(std::uint64_t budget) {
   return std::clamp<std::uint64_t>(budget / 16, 64, std::uint64_t{1} << 20);
 }
+// The merge's writing: its buffer and the one written behind.
+std::uint64_t WriteRoom(std::uint64_t budget) { return 2 * WriterBufferSize(budget); }
 std::uint64_t MinReaderSize(std::uint64_t budget) {
   return std::clamp<std::uint64_t>(budget / 64, 64, std::uint64_t{64} << 10);
 }
 
 // Writes the sorted piece in Base: the lines with the key as one run, those
 // without it (in their places) aside with their place in the whole table.
-bool WritePiece(ExternalRun& run, char* writeBuffer, std::size_t writeSize) {
+bool WritePiece(ExternalRun& run, WriteBehind& behind, char* writeBuffer, std::size_t writeSize) {
   const std::uint64_t first = run.lines;
   const auto n = static_cast<std::size_t>(LineCount);
   const std::uint64_t start = run.store.End();
-  LineWriter writer(&run.store, writeBuffer, writeSize, false);
+  LineWriter writer(&behind, writeBuffer, writeSize, false);
   bool anyKeyless = false;
   for (std::size_t i = 0; i < n; ++i) {
     const char* line = Base[i];
@@ -202,7 +204,7 @@ bool WritePiece(ExternalRun& run, char* writeBuffer, std::size_t writeSize) {
     writer.Line(line, std::strlen(line));
   }
   writer.Flush();
-  if (writer.Failed()) {
+  if (!behind.Drain() || writer.Failed()) {
     ShowErrorFormat(kMsgTempWrite, run.store.Folder());
     return false;
   }
@@ -273,6 +275,9 @@ bool SpillPieces(ExternalRun& run, TextSource& source, HeapBuffer& piece, std::u
   const std::uint64_t writeSize = WriterBufferSize(budget);
   char* writeBuffer = write.Allocate(writeSize) ? write.data : fallback;
   const std::size_t writeRoom = write.data != nullptr ? writeSize : sizeof fallback;
+  // The runs are written while the next lines are assembled.
+  WriteBehind behind(&run.store);
+  behind.Start(writeRoom);
 
   std::uint64_t start = 0;
   std::uint64_t end = TextEnd(piece.data, 0, length);
@@ -324,7 +329,7 @@ bool SpillPieces(ExternalRun& run, TextSource& source, HeapBuffer& piece, std::u
       SplitLines(piece.data + start, count);
       SortLines(Base, LineCount, run.order, sortPos, keyMode);
       run.outputSize += OutputSize;
-      written = WritePiece(run, writeBuffer, writeRoom);
+      written = WritePiece(run, behind, writeBuffer, writeRoom);
       run.lines += static_cast<std::uint64_t>(LineCount);
       FreeLineTable();
     }
@@ -446,7 +451,7 @@ bool MergePasses(ExternalRun& run, std::uint64_t fanIn) {
     if (!next.Create()) return false;
     std::vector<Extent> merged;
     const std::uint64_t readerSize = std::max<std::uint64_t>(
-        MinReaderSize(budget), (budget - WriterBufferSize(budget)) / (fanIn + 1));
+        MinReaderSize(budget), (budget - std::min(budget, WriteRoom(budget))) / (fanIn + 1));
     HeapBuffer write;
     if (!write.Allocate(WriterBufferSize(budget))) {
       ShowError(kMsgReadbufAlloc);
@@ -465,20 +470,23 @@ bool MergePasses(ExternalRun& run, std::uint64_t fanIn) {
         pointers.push_back(&reader);
       }
       const std::uint64_t start = next.End();
-      LineWriter writer(&next, write.data, write.size, false);
+      WriteBehind behind(&next);
+      behind.Start(write.size);
+      LineWriter writer(&behind, write.data, write.size, false);
       const bool read = MergeRuns(run, pointers, [&](const char* line, std::size_t length) {
         writer.Line(line, length);
         ProgressAdd(length + 1);
         return !writer.Failed();
       });
       writer.Flush();
+      const bool written = behind.Stop() && !writer.Failed();
       if (!read) {
         for (RunReader* reader : pointers) {
           if (reader->Failed()) ShowReadFailure(*reader, run.store);
           if (reader->Failed()) return false;
         }
       }
-      if (writer.Failed()) {
+      if (!written) {
         ShowErrorFormat(kMsgTempWrite, next.Folder());
         return false;
       }
@@ -505,9 +513,9 @@ int MergeIntoOutput(ExternalRun& run, const char* outputName) {
   }
   const std::uint64_t blockShare = toBlock ? run.outputSize + 1 : 0;
   const std::uint64_t room = budget > blockShare ? budget - blockShare : 0;
-  const std::uint64_t readerSize = std::clamp<std::uint64_t>(
-      (room - std::min(room, WriterBufferSize(budget))) / (run.runs.size() + 1),
-      MinReaderSize(budget), std::uint64_t{4} << 20);
+  const std::uint64_t readerSize =
+      std::clamp<std::uint64_t>((room - std::min(room, WriteRoom(budget))) / (run.runs.size() + 1),
+                                MinReaderSize(budget), std::uint64_t{4} << 20);
   std::vector<RunReader> readers(run.runs.size());
   std::vector<RunReader*> pointers;
   for (std::size_t i = 0; i < run.runs.size(); ++i) {
@@ -531,7 +539,11 @@ int MergeIntoOutput(ExternalRun& run, const char* outputName) {
 
   RunOutput output;
   if (output.Open(outputName, run.outputSize) != 0) return -1;
-  LineWriter writer(&output, write.data, write.size, output.CrLf());
+  // The output is written while the merge goes on; the writing ends before the
+  // output is finished or dropped.
+  WriteBehind behind(&output);
+  behind.Start(write.size);
+  LineWriter writer(&behind, write.data, write.size, output.CrLf());
 
   // The duplicate filter compares each line with the one before it in the table.
   const bool dropDuplicates = (run.sortMode & kSortUnique) != 0;
@@ -591,6 +603,8 @@ int MergeIntoOutput(ExternalRun& run, const char* outputName) {
                 return putAside();
               });
   if (read && anyKeyless) read = putAside() && !asideFailed;
+  // What is left in the writer's buffer goes out from here.
+  behind.Stop();
   if (noMemory) {
     output.Abandon();
     ShowError(kMsgReadbufAlloc);
@@ -658,7 +672,7 @@ int SortPiecesAndMerge(TextSource& source, char* buffer, std::uint64_t capacity,
   }
   // As many runs as the budget gives readers, one reader's room left for the rest.
   const std::uint64_t readers =
-      (budget - std::min(budget, WriterBufferSize(budget))) / MinReaderSize(budget);
+      (budget - std::min(budget, WriteRoom(budget))) / MinReaderSize(budget);
   const std::uint64_t fanIn = std::max<std::uint64_t>(2, readers > 1 ? readers - 1 : 0);
   // Every pass reads the runs' bytes once.
   std::uint64_t passes = 1;

@@ -2,8 +2,9 @@
 // the run's own thread waits for them and keeps the progress reports going (so a
 // window stays painted during a long step). Where a thread cannot be started, its
 // share runs on the run's thread. Every platform call other than the progress
-// report stays on the run's thread: no box is shown and nothing is reported from
-// a worker.
+// report stays on the run's thread (only the write calls of a WriteBehind,
+// run_output.h, are made from its own): no box is shown and nothing is reported
+// from a worker.
 #pragma once
 
 #include <condition_variable>

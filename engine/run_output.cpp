@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 #include "engine/messages.h"
@@ -69,6 +70,77 @@ void HeapBuffer::Reset() {
   if (data != nullptr) CurrentPlatform()->HeapFree(data);
   data = nullptr;
   size = 0;
+}
+
+// ---- Writing behind ----
+
+std::uint64_t WriteBehind::minPart = std::uint64_t{64} << 10;
+
+void WriteBehind::Start(std::uint64_t capacity) {
+  if (thread_.joinable() || capacity < minPart || ThreadCount() < 2 || ThreadStartFails) return;
+  if (!buffer_.Allocate(capacity)) return;
+  stopping_ = false;
+  try {
+    thread_ = std::thread([this] { Loop(); });
+  } catch (const std::system_error&) {
+    buffer_.Reset();
+  }
+}
+
+void WriteBehind::Loop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return busy_ || stopping_; });
+    if (!busy_) return;
+    const std::uint64_t size = pending_;
+    lock.unlock();
+    const bool written = sink_->Put(buffer_.data, size);
+    lock.lock();
+    if (!written) failed_ = true;
+    busy_ = false;
+    changed_.notify_all();
+  }
+}
+
+bool WriteBehind::Put(const char* data, std::uint64_t size) {
+  if (!thread_.joinable()) {
+    if (!failed_ && !sink_->Put(data, size)) failed_ = true;
+    return !failed_;
+  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return !busy_; });
+  if (failed_) return false;
+  if (size > buffer_.size) {
+    // A part larger than the buffer: written here, the thread being idle.
+    if (!sink_->Put(data, size)) failed_ = true;
+    return !failed_;
+  }
+  std::memcpy(buffer_.data, data, size);
+  pending_ = size;
+  busy_ = true;
+  changed_.notify_all();
+  return true;
+}
+
+bool WriteBehind::Drain() {
+  if (!thread_.joinable()) return !failed_;
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return !busy_; });
+  return !failed_;
+}
+
+bool WriteBehind::Stop() {
+  const bool written = Drain();
+  if (thread_.joinable()) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  buffer_.Reset();
+  return written;
 }
 
 // ---- The output ----

@@ -4,9 +4,12 @@
 // gathered in a bounded buffer and handed on in parts.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 #include "engine/engine_internal.h"
 
@@ -90,6 +93,46 @@ struct HeapBuffer {
   void Reset();
   char* data = nullptr;
   std::uint64_t size = 0;
+};
+
+// Writes behind: the parts given to it go to the sink on a thread of its own, so
+// that the sink's write calls (copies into the page cache) overlap the work that
+// fills the next part. Each part is copied into the one buffer that thread writes
+// from, once the part before has been written. Without a second processor, a
+// thread or the buffer, or for small parts, they go to the sink on the caller's
+// thread as before.
+// The thread makes only the sink's calls; boxes and reports stay on the caller's.
+class WriteBehind : public TextSink {
+ public:
+  // Parts are written behind only from buffers of this many bytes on: for smaller
+  // ones switching threads costs more than it saves. Tests lower it.
+  static std::uint64_t minPart;
+
+  explicit WriteBehind(TextSink* sink) : sink_(sink) {}
+  WriteBehind(const WriteBehind&) = delete;
+  WriteBehind& operator=(const WriteBehind&) = delete;
+  ~WriteBehind() override { Stop(); }
+  // Starts the thread with room for parts of `capacity` bytes, where it helps.
+  void Start(std::uint64_t capacity);
+  // Hands a part over (or writes it here); false once a part has failed.
+  bool Put(const char* data, std::uint64_t size) override;
+  // Waits until every part handed over has been written; false when one failed.
+  bool Drain();
+  // Drains, then ends the thread. Call it before the sink is finished or dropped.
+  bool Stop();
+
+ private:
+  void Loop();
+
+  TextSink* sink_;
+  HeapBuffer buffer_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::uint64_t pending_ = 0;  // bytes of buffer_ the thread is to write
+  bool busy_ = false;          // buffer_ holds a part not yet written
+  bool stopping_ = false;
+  bool failed_ = false;
 };
 
 // Writes the sorted table Base[0 .. LineCount) to the output, dropping duplicate

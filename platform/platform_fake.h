@@ -1,11 +1,13 @@
 // Test double of the platform: logs every message box and service call, keeps the
 // clipboard in memory, answers dialogs as scripted and fails any step on request.
 // Files are real (tests point them into a temporary folder); failures are injected.
+// Its calls may come from the run's writing thread too: each holds one lock.
 #pragma once
 
 #include <array>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -178,6 +180,7 @@ class FakePlatform : public Platform {
   std::size_t partRead_ = 0;  // bytes of the clipboard text read in parts
   std::string partText_;      // the new text written in parts
   bool partsFailed_ = false;
+  std::recursive_mutex mutex_;
 };
 
 // Installs a fresh fake as the current platform for the lifetime of the object.

@@ -12,6 +12,7 @@
 
 #include "engine/messages.h"
 #include "engine/parallel.h"
+#include "engine/run_output.h"
 #include "engine_test_support.h"
 
 namespace velkar::test {
@@ -247,6 +248,11 @@ TEST_F(BeyondMemoryTest, EveryFailureOfEveryStepBeyondMemory) {
       "ClipBoard Empty Error!",
       "ClipBoard Write Error!",
   };
+  // The runs and the output written behind, on a thread of their own, however
+  // small the parts; the same results are wanted as from one thread.
+  const std::uint64_t savedMinPart = WriteBehind::minPart;
+  WriteBehind::minPart = 0;
+  EngineThreads = 2;
   int faults = 0;
   for (const Kind& k : kinds) {
     SCOPED_TRACE(k.name);
@@ -319,15 +325,20 @@ TEST_F(BeyondMemoryTest, EveryFailureOfEveryStepBeyondMemory) {
       }
     }
   }
+  EngineThreads = 0;
+  WriteBehind::minPart = savedMinPart;
   EXPECT_GT(faults, 100);
 }
 
-// Every thread count gives the same bytes beyond memory as in memory.
+// Every thread count gives the same bytes beyond memory as in memory, the runs
+// and the output written behind from two threads on.
 TEST_F(BeyondMemoryTest, EveryThreadCountGivesTheSameBytes) {
   std::mt19937 random(11);
   const std::string text = MixedText(random, 2000, true);
   const std::size_t savedMin = ParallelMinLines;
+  const std::uint64_t savedMinPart = WriteBehind::minPart;
   ParallelMinLines = 2;
+  WriteBehind::minPart = 0;
   const std::string wanted = SortFileUnder(text, std::uint64_t{1} << 40, 2, 1, kKeyField);
   for (int threads : {1, 2, 3, 7, 16}) {
     EngineThreads = threads;
@@ -339,6 +350,7 @@ TEST_F(BeyondMemoryTest, EveryThreadCountGivesTheSameBytes) {
   }
   EngineThreads = 0;
   ParallelMinLines = savedMin;
+  WriteBehind::minPart = savedMinPart;
 }
 
 }  // namespace
