@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <system_error>
 #include <vector>
 
@@ -83,6 +84,8 @@ void WriteBehind::Start(std::uint64_t capacity) {
   try {
     thread_ = std::thread([this] { Loop(); });
   } catch (const std::system_error&) {
+    buffer_.Reset();
+  } catch (const std::bad_alloc&) {
     buffer_.Reset();
   }
 }
