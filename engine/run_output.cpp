@@ -4,8 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
-#include <system_error>
+#include <exception>
 #include <vector>
 
 #include "engine/messages.h"
@@ -83,9 +82,7 @@ void WriteBehind::Start(std::uint64_t capacity) {
   stopping_ = false;
   try {
     thread_ = std::thread([this] { Loop(); });
-  } catch (const std::system_error&) {
-    buffer_.Reset();
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {  // std::system_error, std::bad_alloc
     buffer_.Reset();
   }
 }
